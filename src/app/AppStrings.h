@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+// A string of the program's table, in the user's language. The strings that name registry
+// values and files fall back to built-in texts when the resource cannot be loaded, so that
+// install and uninstall always agree on the names; any other missing string is empty.
+std::string LoadAppString(unsigned id);
+
+// The built-in text used for `id` when its resource is missing; nullptr when there is none.
+const char* BuiltInAppString(unsigned id);

@@ -1,0 +1,27 @@
+#include "app/Startup.h"
+
+const char kUninstallCommand[] = "/delete";
+
+int RunStartup(StartupModes& modes, ProfileStore& profile, WipeOptions& options, std::string& log,
+               const std::string& commandLine) {
+    // The install check comes before anything else, whatever the command line says.
+    if (!modes.IsInstalled() && !modes.RunInstall())
+        return 0;
+
+    LoadOptions(profile, options);
+
+    if (commandLine.empty()) {
+        modes.RunSettingsSheet(options);
+        return 1;
+    }
+    // Case, blanks and everything else must match: "/delete " or "/DELETE" is a target.
+    if (commandLine == kUninstallCommand) {
+        return modes.RunUninstall() ? 1 : 0;
+    }
+
+    log.clear();
+    modes.RunJob(commandLine, log);
+    if (options.Log != 0)
+        modes.ShowLogViewer(log);
+    return 1;
+}

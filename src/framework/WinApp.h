@@ -1,0 +1,41 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app/ProfileStore.h"
+
+// The application object: one per process, constructed statically. The entry point hands it
+// the instance and the command line and calls InitInstance; when that returns, the process
+// ends (there is no message loop of the application's own).
+class CWinApp {
+public:
+    CWinApp();
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    virtual BOOL InitInstance();
+
+    // From here on the profile functions work on HKCU "Software\<key>\<application title>".
+    void SetRegistryKey(const char* key);
+    int32_t GetProfileIntA(const char* section, const char* entry, int32_t nDefault);
+    BOOL WriteProfileInt(const char* section, const char* entry, int32_t nValue);
+    // The store behind the profile functions; only valid after SetRegistryKey.
+    ProfileStore& Profile();
+
+    static CWinApp* Current() { return s_pApp; }
+
+    HINSTANCE m_hInstance = nullptr;
+    // The text after the program name, as the system's start-up code delivers it.
+    const char* m_lpCmdLine = "";
+    // The application title, string 57344.
+    std::string m_strAppName;
+    HWND m_hMainWnd = nullptr;
+
+private:
+    static CWinApp* s_pApp;
+    std::unique_ptr<ProfileStore> m_pProfile;
+};

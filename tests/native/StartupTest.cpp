@@ -1,0 +1,138 @@
+#include "app/Startup.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/MemoryProfileStore.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+
+// Records which modes ran, with what, and answers as told.
+class RecordingModes : public StartupModes {
+public:
+    bool installed = true;
+    bool installAnswer = true;
+    bool uninstallAnswer = true;
+    std::string logWrittenByJob = "job log\r\n";
+    std::vector<std::string> events;
+    WipeOptions sheetOptions;
+    std::string logBeforeJob;
+
+    bool IsInstalled() override {
+        events.push_back("IsInstalled");
+        return installed;
+    }
+    bool RunInstall() override {
+        events.push_back("RunInstall");
+        return installAnswer;
+    }
+    void RunSettingsSheet(const WipeOptions& loaded) override {
+        events.push_back("RunSettingsSheet");
+        sheetOptions = loaded;
+    }
+    bool RunUninstall() override {
+        events.push_back("RunUninstall");
+        return uninstallAnswer;
+    }
+    int RunJob(const std::string& text, std::string& log) override {
+        events.push_back("RunJob:" + text);
+        logBeforeJob = log;
+        log += logWrittenByJob;
+        return 1;
+    }
+    void ShowLogViewer(const std::string& log) override { events.push_back("Viewer:" + log); }
+};
+
+struct Fixture : ::testing::Test {
+    RecordingModes modes;
+    MemoryProfileStore store;
+    WipeOptions options;
+    std::string log = "stale log\r\n";
+
+    int Run(const std::string& commandLine) {
+        return RunStartup(modes, store, options, log, commandLine);
+    }
+};
+
+using Startup = Fixture;
+
+TEST_F(Startup, CancelledInstallStopsBeforeAnything) {
+    modes.installed = false;
+    modes.installAnswer = false;
+    store.WriteProfileInt("Settings", "nOvwr", 9);
+    EXPECT_EQ(Run("C:\\a.txt"), 0);
+    EXPECT_THAT(modes.events, ElementsAre("IsInstalled", "RunInstall"));
+    EXPECT_EQ(options.nOvwr, 3);  // nothing loaded
+    EXPECT_EQ(log, "stale log\r\n");
+}
+
+TEST_F(Startup, InstallComesFirstWhateverTheCommandLine) {
+    modes.installed = false;
+    EXPECT_EQ(Run("/delete"), 1);
+    EXPECT_THAT(modes.events, ElementsAre("IsInstalled", "RunInstall", "RunUninstall"));
+
+    modes.events.clear();
+    EXPECT_EQ(Run("C:\\a.txt"), 1);
+    EXPECT_THAT(modes.events,
+                ElementsAre("IsInstalled", "RunInstall", "RunJob:C:\\a.txt", "Viewer:job log\r\n"));
+}
+
+TEST_F(Startup, EmptyCommandLineShowsTheSheetWithTheLoadedOptions) {
+    store.WriteProfileInt("Settings", "nOvwr", 0);  // out of range, passed on unchanged
+    EXPECT_EQ(Run(""), 1);
+    EXPECT_THAT(modes.events, ElementsAre("IsInstalled", "RunSettingsSheet"));
+    EXPECT_EQ(modes.sheetOptions.nOvwr, 0);
+    EXPECT_EQ(options.nOvwr, 0);
+    EXPECT_TRUE(store.Writes().size() == 1);  // start-up itself writes nothing
+}
+
+TEST_F(Startup, UninstallOnlyForTheExactWord) {
+    modes.uninstallAnswer = false;
+    EXPECT_EQ(Run("/delete"), 0);
+    EXPECT_THAT(modes.events, ElementsAre("IsInstalled", "RunUninstall"));
+
+    modes.events.clear();
+    modes.uninstallAnswer = true;
+    EXPECT_EQ(Run("/delete"), 1);
+    EXPECT_THAT(modes.events, ElementsAre("IsInstalled", "RunUninstall"));
+
+    for (const char* nearMiss : {"/delete ", " /delete", "/DELETE", "/Delete", "/delete\t",
+                                 "\"/delete\"", "/delet", "/deletex"}) {
+        modes.events.clear();
+        EXPECT_EQ(Run(nearMiss), 1) << nearMiss;
+        EXPECT_THAT(modes.events, ElementsAre("IsInstalled", std::string("RunJob:") + nearMiss,
+                                              "Viewer:job log\r\n"))
+            << nearMiss;
+    }
+    // A string with the word followed by a NUL is not the word either.
+    modes.events.clear();
+    Run(std::string("/delete\0x", 9));
+    EXPECT_EQ(modes.events.at(1).rfind("RunJob:", 0), 0u);
+}
+
+TEST_F(Startup, JobStartsWithAnEmptyLogAndShowsItWhenLogIsOn) {
+    EXPECT_EQ(Run("\"C:\\x y\\f.txt\" C:\\b"), 1);
+    EXPECT_EQ(modes.logBeforeJob, "");
+    EXPECT_EQ(log, "job log\r\n");
+    EXPECT_THAT(modes.events, ElementsAre("IsInstalled", "RunJob:\"C:\\x y\\f.txt\" C:\\b",
+                                          "Viewer:job log\r\n"));
+}
+
+TEST_F(Startup, JobWithLogOffShowsNoViewer) {
+    store.WriteProfileInt("Settings", "Log", 0);
+    EXPECT_EQ(Run("C:\\a.txt"), 1);
+    EXPECT_THAT(modes.events, ElementsAre("IsInstalled", "RunJob:C:\\a.txt"));
+}
+
+TEST_F(Startup, JobThatFindsNothingStillShowsTheViewer) {
+    modes.logWrittenByJob = "";
+    EXPECT_EQ(Run("\""), 1);
+    EXPECT_THAT(modes.events, ElementsAre("IsInstalled", "RunJob:\"", "Viewer:"));
+}
+
+}  // namespace
