@@ -6,7 +6,11 @@
 #include "install/InstallMarker.h"
 
 WipeApp theApp;
-DeleteJob theJob;
+
+namespace {
+// The options that start-up loads; they move into the delete job when it lands.
+WipeOptions theOptions;
+}  // namespace
 
 namespace {
 const char kRegistryRoot[] = "fen works";
@@ -25,7 +29,7 @@ BOOL WipeApp::InitInstance() {
 }
 
 int WipeApp::RunStartup() {
-    return ::RunStartup(*this, Profile(), theJob, m_strLog, m_lpCmdLine);
+    return ::RunStartup(*this, Profile(), theOptions, m_strLog, m_lpCmdLine);
 }
 
 bool WipeApp::IsInstalled() {
@@ -55,7 +59,7 @@ bool WipeApp::RunUninstall() {
 }
 
 int WipeApp::RunJob(const std::string&, std::string& log) {
-    theJob.m_pLog = &log;
+    (void)log;
     ReportNotBuilt("Deleting files");
     return 0;
 }

@@ -4,7 +4,6 @@
 
 #include "app/Startup.h"
 #include "framework/WinApp.h"
-#include "job/DeleteJob.h"
 
 // The application object of the Windows program: sets up the common controls and the registry
 // root, then runs one mode of start-up and returns, so that the process ends.
@@ -29,6 +28,3 @@ private:
 
     void ReportNotBuilt(const char* what);
 };
-
-// The one job of the process; it carries the options that start-up loads.
-extern DeleteJob theJob;

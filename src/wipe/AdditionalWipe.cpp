@@ -1,0 +1,109 @@
+// Additional wipe space: a temporary file of random bytes written twice next to the target (or
+// in the temporary folder) and removed, so that free space near the target is overwritten too.
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "job/DeleteJob.h"
+#include "job/Format.h"
+#include "job/TextSource.h"
+#include "res/resource.h"
+#include "wipe/FileLayer.h"
+#include "wipe/WipeLimits.h"
+
+namespace {
+
+constexpr int64_t kMiB = 1048576;
+// The largest size whose byte count the classic 32-bit arithmetic could still express; larger
+// stored sizes are held there rather than wrapping around.
+constexpr int64_t kMaxAnticacheMegabytes = 2047;
+
+int64_t AnticacheBytes(int32_t megabytes) {
+    if (megabytes <= 0)
+        return 0;
+    const int64_t mb = megabytes > kMaxAnticacheMegabytes ? kMaxAnticacheMegabytes : megabytes;
+    return mb * kMiB;
+}
+
+// Drive and directory of a path, the way the runtime's path splitter sees them: a drive is a
+// letter and colon at the start, the directory runs to the last separator.
+std::string DriveAndDirectory(const std::string& path) {
+    const size_t drive = (path.size() >= 2 && path[1] == ':') ? 2 : 0;
+    const size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos || slash < drive)
+        return path.substr(0, drive);
+    return path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
+    if (AddWipe == 0)
+        return 1;
+    const int64_t bytes = AnticacheBytes(nAnticacheSize);
+
+    std::string folder;
+    if (rAntiFolder != 0) {
+        folder = m_files.TempPath();
+        if (folder.empty())
+            return 0;  // no temporary folder: nowhere to write
+        if (!wipe::IsSeparator(folder.back()))
+            folder += '\\';
+    } else {
+        folder = DriveAndDirectory(targetPath);
+    }
+
+    std::string path;
+    for (;;) {
+        // Each try reseeds from the seconds clock, so a taken name recurs until the next second.
+        Reseed();
+        std::string name = "_c";
+        for (int i = 0; i < 6; ++i)
+            name += static_cast<char>(RandomInRange('0', '9'));
+        path = folder + name + ".tmp";
+        if (!wipe::FitsPath(path))
+            return 0;
+        FileStatus status;
+        if (!m_files.GetStatus(path, status))
+            break;
+    }
+    Reseed();
+
+    // Our scratch file never outlives the call: a failed pass removes it, best effort.
+    auto removeScratch = [&]() {
+        try {
+            m_files.Remove(path);
+        } catch (const FileException&) {
+        }
+    };
+
+    uint8_t buffer[wipe::kBufferSize];
+    for (int pass = 0; pass < 2; ++pass) {
+        std::unique_ptr<OpenFile> file = m_files.Open(path, OpenMode::kCreateWrite);
+        if (!file) {
+            if (pass > 0)
+                removeScratch();
+            return 0;
+        }
+        try {
+            for (int64_t written = 0; written < bytes; written += wipe::kBufferSize) {
+                m_random.Fill(buffer, sizeof(buffer));
+                const int64_t left = bytes - written;
+                file->Write(buffer, static_cast<size_t>(
+                                        left < wipe::kBufferSize ? left : wipe::kBufferSize));
+            }
+            file->Flush();
+            file->Close();
+        } catch (const FileException& e) {
+            if (e.m_cause == kCauseHardIO)
+                ShowStep(m_texts.Load(IDS_STEP_ADDITIONAL_WIPE_FAILED));
+            file.reset();
+            removeScratch();
+            return 0;
+        }
+    }
+    ShowStep(m_texts.Load(IDS_STEP_ADDITIONAL_WIPE));
+    // A failed removal is the caller's failure: it goes up to the pipeline.
+    m_files.Remove(path);
+    return 1;
+}

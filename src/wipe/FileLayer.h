@@ -1,0 +1,123 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+// Everything the wipe engine does to the file system goes through this interface. Each platform
+// implements it in one place (platform/win32, platform/posix); tests use a recording,
+// fault-injecting double.
+//
+// Contract:
+// - Status reads, directory searches and opens report failure as a result.
+// - Every other failure (write, seek, flush, close, status write, rename, removal) throws
+//   FileException, carrying a cause from the table below and the system's own error code.
+// - Files are always opened with exclusive sharing: while open, no other opener gets in.
+// - A write either writes all of its bytes or throws; an implementation may gather writes
+//   into larger blocks, provided that a Flush or Close puts on the medium exactly the bytes
+//   written, in order, and that a failed gathered write throws from a later Write, Flush or
+//   Close of the same file.
+// - Rename never replaces an existing file: it throws (cause kAccessDenied) instead.
+
+// Causes, numbered as the classic application framework numbers them.
+enum FileCause : int {
+    kCauseNone = 0,
+    kCauseGeneric = 1,
+    kCauseFileNotFound = 2,
+    kCauseBadPath = 3,
+    kCauseTooManyOpenFiles = 4,
+    kCauseAccessDenied = 5,
+    kCauseInvalidFile = 6,
+    kCauseRemoveCurrentDir = 7,
+    kCauseDirectoryFull = 8,
+    kCauseBadSeek = 9,
+    kCauseHardIO = 10,
+    kCauseSharingViolation = 11,
+    kCauseLockViolation = 12,
+    kCauseDiskFull = 13,
+    kCauseEndOfFile = 14,
+};
+
+class FileException : public std::runtime_error {
+public:
+    FileException(int cause, long osError, const std::string& fileName)
+        : std::runtime_error("file error " + std::to_string(cause) + " (" +
+                             std::to_string(osError) + ") on " + fileName),
+          m_cause(cause),
+          m_lOsError(osError),
+          m_strFileName(fileName) {}
+
+    int m_cause;
+    long m_lOsError;
+    std::string m_strFileName;
+};
+
+// Attribute bits, with the values Windows gives them. On systems that lack one, it is never
+// reported and setting it does nothing.
+enum FileAttribute : uint32_t {
+    kAttrReadOnly = 0x01,
+    kAttrHidden = 0x02,
+    kAttrSystem = 0x04,
+    kAttrDirectory = 0x10,
+    kAttrArchive = 0x20,
+    kAttrNormal = 0x80,
+    kAttrTemporary = 0x100,
+    kAttrSparse = 0x200,
+    kAttrOffline = 0x1000,
+};
+
+struct FileStatus {
+    // Seconds since 1970-01-01 UTC; whole seconds only.
+    int64_t m_ctime = 0;
+    int64_t m_mtime = 0;
+    int64_t m_atime = 0;
+    int64_t m_size = 0;
+    uint32_t m_attribute = 0;
+    std::string m_szFullName;
+};
+
+struct FindResult {
+    std::string name;  // the entry's (long) name, without folder
+    uint32_t attributes = 0;
+};
+
+enum class OpenMode {
+    kReadWriteExisting,  // read and write, neither create nor truncate; position 0
+    kCreateReadWrite,    // create or truncate, read and write
+    kCreateWrite,        // create or truncate, write only
+};
+
+class OpenFile {
+public:
+    virtual ~OpenFile() = default;  // closes without reporting anything
+    virtual void Write(const void* data, size_t size) = 0;
+    // Moves to the end; returns the new position.
+    virtual int64_t SeekToEnd() = 0;
+    // Returns only when the data written so far has been handed to the device.
+    virtual void Flush() = 0;
+    virtual void Close() = 0;
+};
+
+class FileLayer {
+public:
+    virtual ~FileLayer() = default;
+
+    virtual bool GetStatus(const std::string& path, FileStatus& status) = 0;
+    // Writes the attributes and, when m_mtime is non-zero, the three times.
+    virtual void SetStatus(const std::string& path, const FileStatus& status) = 0;
+
+    // nullptr when the file cannot be opened; `cause` (when given) then says why.
+    virtual std::unique_ptr<OpenFile> Open(const std::string& path, OpenMode mode,
+                                           int* cause = nullptr) = 0;
+
+    virtual void Rename(const std::string& from, const std::string& to) = 0;
+    virtual void Remove(const std::string& path) = 0;
+
+    // Directory search for a path whose last component may hold * and ? wildcards; reports
+    // the first entry found. "*.*" also matches names without a dot, as on Windows.
+    virtual bool FindFirst(const std::string& pattern, FindResult& found) = 0;
+
+    // The user's temporary folder, ending in a separator; empty when there is none.
+    virtual std::string TempPath() = 0;
+};

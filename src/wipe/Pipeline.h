@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "job/DeleteJob.h"
+#include "wipe/FileLayer.h"
+#include "wipe/WipeLimits.h"
+
+// One run of WipeFile: the stages in their order, the current result code, and the one file
+// object, which each stage opens and closes itself.
+class DeleteJob::Pipeline {
+public:
+    Pipeline(DeleteJob& job, ProgressWindow* progress);
+    ~Pipeline();
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
+
+    // Success, or the code of the last point passed before a failure.
+    int Run();
+
+private:
+    // A failure reported as a result (a status read or an open); the code says which.
+    struct StageFailed {};
+
+    static constexpr int64_t kMiB = 1048576;
+    // Large files report their progress every 50 MiB.
+    static constexpr int64_t kProgressStep = 50 * kMiB;
+    static constexpr int kMaxOverrun = 65536;
+
+    void RunStages();
+    void OpenTarget(OpenMode mode);
+    void CloseTarget();
+    void ReportMegabytes(int64_t done, int64_t total);
+
+    void OverwritePasses();
+    void ClosingMark();
+    void Overrun();
+    void Truncate();
+    void RandomRename();
+    void WindowsLikeRename();
+    void ChangeDate();
+
+    // Renames the target to `path` and takes the new name into the target members.
+    void RenameTo(const std::string& path);
+    // True when `path` fits the path buffer and nothing of that name exists.
+    bool IsFree(const std::string& path);
+
+    DeleteJob& m_job;
+    ProgressWindow* m_progress;
+    int m_code = ErrGetAttributes;
+    std::unique_ptr<OpenFile> m_file;
+    int64_t m_size = 0;
+    uint8_t m_buffer[wipe::kBufferSize];
+};

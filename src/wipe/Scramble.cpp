@@ -1,0 +1,104 @@
+// Name and timestamp scrambling: random and system-like renames, the fixed date.
+#include <ctime>
+
+#include "job/DeleteJob.h"
+#include "job/TextSource.h"
+#include "res/resource.h"
+#include "wipe/FileLayer.h"
+#include "wipe/Pipeline.h"
+
+namespace {
+
+constexpr int kRenameAttempts = 10;
+
+const char* const kWinLikeNames[10] = {"AWSRVR32", "CMCT232", "D3DRG16", "INST32",  "JAVAPRXY",
+                                       "MSCREATE", "EXCEL8",  "XL8049",  "CP_1252", "ICRSCRPT"};
+const char* const kWinLikeExtensions[10] = {"DLL", "DAT", "OCX", "DRV", "CAB",
+                                            "VBX", "EXE", "CAB", "TMP", "X3"};
+
+}  // namespace
+
+bool DeleteJob::Pipeline::IsFree(const std::string& path) {
+    // A path that does not fit is never used: cut short, it could name another file.
+    if (!wipe::FitsPath(path))
+        return false;
+    FindResult found;
+    return !m_job.m_files.FindFirst(path, found);
+}
+
+void DeleteJob::Pipeline::RenameTo(const std::string& path) {
+    m_job.m_files.Rename(m_job.m_strPath, path);
+    m_job.m_strPath = path;
+    m_job.CheckTarget();
+}
+
+void DeleteJob::Pipeline::RandomRename() {
+    DeleteJob& job = m_job;
+    std::string candidate;
+    int collisions = 0;
+    for (; collisions < kRenameAttempts; ++collisions) {
+        // Every candidate starts again from the on-disk name.
+        std::string name = job.m_strFoundName;
+        const size_t dot = name.find('.');
+        const size_t stem = dot == std::string::npos ? name.size() : dot;
+        if (stem >= 7) {
+            // Long stems keep their length and dots; every other byte becomes a letter.
+            for (char& c : name) {
+                if (c != '.')
+                    c = static_cast<char>(job.RandomInRange('A', 'Z'));
+            }
+        } else {
+            name.clear();
+            for (int i = 0; i < 8; ++i)
+                name += static_cast<char>(job.RandomInRange('A', 'Z'));
+            name += ".TMP";
+        }
+        candidate = job.m_strFolder + name;
+        if (IsFree(candidate))
+            break;
+    }
+    if (collisions < kRenameAttempts) {
+        RenameTo(candidate);
+        job.ShowStep(job.m_texts.Load(IDS_STEP_RENAME));
+    }
+}
+
+void DeleteJob::Pipeline::WindowsLikeRename() {
+    DeleteJob& job = m_job;
+    std::string candidate;
+    int collisions = 0;
+    for (; collisions < kRenameAttempts; ++collisions) {
+        const int ext = job.RandomInRange(0, 9);
+        const int base = job.RandomInRange(0, 9);
+        candidate = job.m_strFolder + kWinLikeNames[base] + "." + kWinLikeExtensions[ext];
+        if (IsFree(candidate))
+            break;
+    }
+    if (collisions < kRenameAttempts)
+        RenameTo(candidate);
+    job.ShowStep(job.m_texts.Load(IDS_STEP_RENAME_WINDOWS));
+}
+
+void DeleteJob::Pipeline::ChangeDate() {
+    DeleteJob& job = m_job;
+    FileStatus status;
+    if (!job.m_files.GetStatus(job.m_strPath, status))
+        throw StageFailed();
+
+    // 1 January 1998, 00:00:02 local time; the C library decides on daylight saving.
+    std::tm when = {};
+    when.tm_year = 1998 - 1900;
+    when.tm_mon = 0;
+    when.tm_mday = 1;
+    when.tm_hour = 0;
+    when.tm_min = 0;
+    when.tm_sec = 2;
+    when.tm_isdst = -1;
+    const std::time_t t = std::mktime(&when);
+    if (t == static_cast<std::time_t>(-1))
+        throw StageFailed();
+
+    status.m_ctime = status.m_mtime = status.m_atime = static_cast<int64_t>(t);
+    job.m_files.SetStatus(job.m_strPath, status);
+    job.ShowStep(job.m_texts.Load(IDS_STEP_CHANGE_DATE));
+}
