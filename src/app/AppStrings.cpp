@@ -20,8 +20,7 @@ const char* BuiltInAppString(unsigned id) {
 
 std::string LoadAppString(unsigned id) {
     std::string text;
-    if (LoadResString(id, text))
-        return text;
+    if (LoadResString(id, text)) return text;
     const char* builtIn = BuiltInAppString(id);
     return builtIn != nullptr ? builtIn : std::string();
 }

@@ -9,3 +9,11 @@ std::string LoadAppString(unsigned id);
 
 // The built-in text used for `id` when its resource is missing; nullptr when there is none.
 const char* BuiltInAppString(unsigned id);
+
+#include "job/TextSource.h"
+
+// The job's texts from the program's string table.
+class ResourceTextSource : public TextSource {
+public:
+    std::string Load(unsigned id) const override { return LoadAppString(id); }
+};

@@ -1,12 +1,13 @@
 #include "app/Startup.h"
 
+#include "job/Format.h"
+
 const char kUninstallCommand[] = "/delete";
 
 int RunStartup(StartupModes& modes, ProfileStore& profile, WipeOptions& options, std::string& log,
                const std::string& commandLine) {
     // The install check comes before anything else, whatever the command line says.
-    if (!modes.IsInstalled() && !modes.RunInstall())
-        return 0;
+    if (!modes.IsInstalled() && !modes.RunInstall()) return 0;
 
     LoadOptions(profile, options);
 
@@ -21,7 +22,23 @@ int RunStartup(StartupModes& modes, ProfileStore& profile, WipeOptions& options,
 
     log.clear();
     modes.RunJob(commandLine, log);
-    if (options.Log != 0)
-        modes.ShowLogViewer(log);
+    if (options.Log != 0) modes.ShowLogViewer(log);
+    return 1;
+}
+
+int QuickDelete(StartupModes& modes, ProfileStore& profile, WipeOptions& options, std::string& log,
+                const std::string& path) {
+    // Cut to fit, the quoted text could name another file: refuse instead.
+    if (path.size() > kMaxQuickDeletePath) {
+        modes.ShowError(
+            FormatText("The path is too long to be deleted (more than %d characters):\r\n%s",
+                       static_cast<int>(kMaxQuickDeletePath), path.c_str()));
+        return 1;
+    }
+    const std::string target = "\"" + path + "\"";
+    ReloadOptionsForQuickDelete(profile, options);
+    log.clear();
+    modes.RunJob(target, log);
+    if (options.Log != 0) modes.ShowLogViewer(log);
     return 1;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "app/WipeOptions.h"
@@ -21,6 +22,8 @@ public:
     // Runs a delete job over the target text; the job writes its log into `log`.
     virtual int RunJob(const std::string& targetText, std::string& log) = 0;
     virtual void ShowLogViewer(const std::string& log) = 0;
+    // An error box with no owner window, topmost.
+    virtual void ShowError(const std::string& text) = 0;
 };
 
 // What one start does: the install check, the option load and the dispatch on the command
@@ -28,6 +31,15 @@ public:
 // cancelled, uninstall declined).
 int RunStartup(StartupModes& modes, ProfileStore& profile, WipeOptions& options, std::string& log,
                const std::string& commandLine);
+
+// Deletes one file chosen on the settings sheet's tools page: reloads the options as stored
+// (bNotDel excepted), runs a job over the quoted path and shows its log. A path too long for
+// the quoted target buffer is refused with an error box. Always 1.
+int QuickDelete(StartupModes& modes, ProfileStore& profile, WipeOptions& options, std::string& log,
+                const std::string& path);
+
+// The longest path a quick delete takes: quoted, it must fit 260 bytes with its terminator.
+constexpr size_t kMaxQuickDeletePath = 257;
 
 // The command line that asks for the uninstall; matched byte for byte.
 extern const char kUninstallCommand[];

@@ -3,18 +3,28 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "install/InstallMarker.h"
+#include <utility>
 
+#include "app/AppStrings.h"
+#include "install/InstallMarker.h"
+#include "platform/win32/Win32FileLayer.h"
+#include "platform/win32/Win32JobUi.h"
+#include "wipe/Clock.h"
+
+// Static objects, constructed in this order and destroyed in reverse: the application, the
+// services the job works through, then the job.
 WipeApp theApp;
 
 namespace {
-// The options that start-up loads; they move into the delete job when it lands.
-WipeOptions theOptions;
+Win32FileLayer theFiles;
+Win32JobUi theJobUi;
+ResourceTextSource theTexts;
+SystemClock theClock;
+
+const char kRegistryRoot[] = "fen works";
 }  // namespace
 
-namespace {
-const char kRegistryRoot[] = "fen works";
-}
+DeleteJob theJob(theFiles, theJobUi, theTexts, theClock);
 
 WipeApp::WipeApp() = default;
 WipeApp::~WipeApp() = default;
@@ -29,7 +39,11 @@ BOOL WipeApp::InitInstance() {
 }
 
 int WipeApp::RunStartup() {
-    return ::RunStartup(*this, Profile(), theOptions, m_strLog, m_lpCmdLine);
+    return ::RunStartup(*this, Profile(), theJob, m_strLog, m_lpCmdLine);
+}
+
+int WipeApp::QuickDelete(std::string path) {
+    return ::QuickDelete(*this, Profile(), theJob, m_strLog, path);
 }
 
 bool WipeApp::IsInstalled() {
@@ -58,10 +72,15 @@ bool WipeApp::RunUninstall() {
     return false;
 }
 
-int WipeApp::RunJob(const std::string&, std::string& log) {
-    (void)log;
-    ReportNotBuilt("Deleting files");
-    return 0;
+int WipeApp::RunJob(const std::string& targetText, std::string& log) {
+    theJob.m_pLog = &log;
+    return theJob.RunJob(targetText);
 }
 
-void WipeApp::ShowLogViewer(const std::string&) {}
+void WipeApp::ShowLogViewer(const std::string& log) {
+    ::ShowLogViewer(log);
+}
+
+void WipeApp::ShowError(const std::string& text) {
+    MessageBoxA(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR | MB_TOPMOST);
+}

@@ -4,6 +4,7 @@
 
 #include "app/Startup.h"
 #include "framework/WinApp.h"
+#include "job/DeleteJob.h"
 
 // The application object of the Windows program: sets up the common controls and the registry
 // root, then runs one mode of start-up and returns, so that the process ends.
@@ -14,6 +15,8 @@ public:
 
     BOOL InitInstance() override;
     int RunStartup();
+    // Deletes one file at once; the tools page of the settings sheet calls it. Always 1.
+    int QuickDelete(std::string path);
 
     // The processing log of the most recent job.
     std::string m_strLog;
@@ -25,6 +28,10 @@ private:
     bool RunUninstall() override;
     int RunJob(const std::string& targetText, std::string& log) override;
     void ShowLogViewer(const std::string& log) override;
+    void ShowError(const std::string& text) override;
 
     void ReportNotBuilt(const char* what);
 };
+
+// The one job of the process; it carries the options that start-up loads.
+extern DeleteJob theJob;

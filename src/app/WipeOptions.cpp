@@ -60,8 +60,7 @@ const WipeOptions kDefaults{};
 
 bool WipeOptions::operator==(const WipeOptions& o) const {
     for (const FieldInfo& f : kLoadOrder) {
-        if (this->*f.field != o.*f.field)
-            return false;
+        if (this->*f.field != o.*f.field) return false;
     }
     return true;
 }
@@ -74,8 +73,7 @@ void LoadOptions(ProfileStore& store, WipeOptions& options) {
 
 void ReloadOptionsForQuickDelete(ProfileStore& store, WipeOptions& options) {
     for (const FieldInfo& f : kLoadOrder) {
-        if (f.field == &WipeOptions::bNotDel)
-            continue;
+        if (f.field == &WipeOptions::bNotDel) continue;
         const int32_t def =
             f.field == &WipeOptions::m_nOverrun ? kOverrunCompareDefault : kDefaults.*f.field;
         options.*f.field = store.GetProfileInt(kSettingsSection, f.name, def);

@@ -11,15 +11,12 @@ constexpr UINT kAppTitleId = 0xE000;
 std::string ModuleBaseName() {
     char path[MAX_PATH] = {};
     const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return "app";
+    if (n == 0 || n >= MAX_PATH) return "app";
     std::string name(path, n);
     const size_t slash = name.find_last_of("\\/");
-    if (slash != std::string::npos)
-        name.erase(0, slash + 1);
+    if (slash != std::string::npos) name.erase(0, slash + 1);
     const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0)
-        name.erase(dot);
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
     return name;
 }
 
@@ -32,8 +29,7 @@ CWinApp::CWinApp() {
 }
 
 CWinApp::~CWinApp() {
-    if (s_pApp == this)
-        s_pApp = nullptr;
+    if (s_pApp == this) s_pApp = nullptr;
 }
 
 BOOL CWinApp::InitInstance() {

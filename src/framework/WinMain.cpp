@@ -4,8 +4,7 @@
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int) {
     CWinApp* app = CWinApp::Current();
-    if (app == nullptr)
-        return 1;
+    if (app == nullptr) return 1;
     app->m_hInstance = hInstance;
     app->m_lpCmdLine = lpCmdLine != nullptr ? lpCmdLine : "";
     app->InitInstance();

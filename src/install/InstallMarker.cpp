@@ -56,8 +56,7 @@ bool IsWindowsNT() {
     // A failed query leaves the record zeroed, so the answer is then "not NT".
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExA(&info))
-        return false;
+    if (!GetVersionExA(&info)) return false;
 #pragma GCC diagnostic pop
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }

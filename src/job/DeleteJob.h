@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "app/WipeOptions.h"
@@ -71,6 +72,10 @@ public:
     // Fills free space next to the target with a temporary file of random bytes, twice, and
     // removes it. 1 when switched off or done; 0 when the file could not be made or written.
     int MakeAdditionalWipeFile(const std::string& targetPath);
+
+    // The size of the additional-wipe file for a stored size in megabytes: nothing for 0 or
+    // less, and stored sizes beyond what 32-bit byte counts hold are capped at 2047 MiB.
+    static int64_t AnticacheBytes(int32_t megabytes);
 
     std::string GetPath() const { return m_strPath; }
     std::string GetFolder() const { return m_strFolder; }

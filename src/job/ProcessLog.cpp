@@ -52,8 +52,7 @@ std::string Reason(const TextSource& texts, int code) {
     if (code >= ErrGetAttributes && code <= ErrDeleteDummy) {
         return texts.Load(static_cast<unsigned>(IDS_REASON_GET_ATTRIBUTES + code));
     }
-    if (code == ErrFileTooLarge)
-        return texts.Load(IDS_REASON_FILE_TOO_LARGE);
+    if (code == ErrFileTooLarge) return texts.Load(IDS_REASON_FILE_TOO_LARGE);
     return texts.Load(IDS_REASON_OTHER);
 }
 

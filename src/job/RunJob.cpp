@@ -22,8 +22,7 @@ int DeleteJob::RunJob(const std::string& text) {
     TargetList targets;
     targets.SetText(text);
     m_nTargetCount = targets.CountTargets();
-    if (m_nTargetCount <= 0)
-        return 0;
+    if (m_nTargetCount <= 0) return 0;
 
     if (DispF != 0) {
         m_ui.Beep(kMbIconQuestion);
@@ -44,8 +43,7 @@ int DeleteJob::RunJob(const std::string& text) {
         }
     }
 
-    if (Log != 0)
-        log += processlog::Header(m_texts, *this, m_nTargetCount);
+    if (Log != 0) log += processlog::Header(m_texts, *this, m_nTargetCount);
 
     int index = 1;
     int errors = 0;
@@ -62,8 +60,7 @@ int DeleteJob::RunJob(const std::string& text) {
                                 "Information", kMbOk | kMbIconInformation | kMbTopmost);
             }
             ++errors;
-            if (Log != 0)
-                log += processlog::Excluded(m_texts, m_strPath);
+            if (Log != 0) log += processlog::Excluded(m_texts, m_strPath);
         } else {
             if (progress) {
                 progress->SetItemText(kProgressFileName, m_strFoundName);
@@ -77,8 +74,7 @@ int DeleteJob::RunJob(const std::string& text) {
             const std::string pathBefore = m_strPath;
             const int result = WipeFile(progress.get());
             if (result == Success) {
-                if (Log != 0)
-                    log += processlog::Ok(m_texts, pathBefore);
+                if (Log != 0) log += processlog::Ok(m_texts, pathBefore);
             } else {
                 if (NDispE == 0) {
                     const std::string reason = processlog::Reason(m_texts, result);
@@ -87,22 +83,17 @@ int DeleteJob::RunJob(const std::string& text) {
                                     "Error", kMbOk | kMbIconError | kMbTopmost);
                 }
                 ++errors;
-                if (Log != 0)
-                    log += processlog::Failed(m_texts, result, pathBefore);
+                if (Log != 0) log += processlog::Failed(m_texts, result, pathBefore);
             }
-            if (Dummy != 0 && DummySkip == 0)
-                MakeDummyFileEntries();
-            if (progress)
-                m_ui.Sleep(static_cast<unsigned>(1000 / m_nTargetCount));
+            if (Dummy != 0 && DummySkip == 0) MakeDummyFileEntries();
+            if (progress) m_ui.Sleep(static_cast<unsigned>(1000 / m_nTargetCount));
         }
         ++index;
         accumulator += 100;
     }
 
-    if (Dummy != 0)
-        MakeDummyFileEntries();
+    if (Dummy != 0) MakeDummyFileEntries();
     progress.reset();
-    if (Log != 0)
-        log += processlog::Summary(m_texts, (index - 1) - errors, errors);
+    if (Log != 0) log += processlog::Summary(m_texts, (index - 1) - errors, errors);
     return 1;
 }

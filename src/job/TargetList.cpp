@@ -25,20 +25,16 @@ int ScanTargets(const std::string& text, OnEnd onEnd) {
             inQuotes = true;  // opens a quoted stretch anywhere, also mid-target
         } else if (c == '"' && last) {
             inQuotes = false;
-            if (!finish(i + 1, len))
-                break;
+            if (!finish(i + 1, len)) break;
         } else if (c == '"' && text[i + 1] == ' ') {
             inQuotes = false;
             // The blank after the closing quote is the separator: skip it.
-            if (!finish(i + 1, i + 2))
-                break;
+            if (!finish(i + 1, i + 2)) break;
             ++i;
         } else if (c == ' ' && !inQuotes) {
-            if (!finish(i, i + 1))
-                break;
+            if (!finish(i, i + 1)) break;
         } else if (last) {
-            if (!finish(i + 1, len))
-                break;
+            if (!finish(i + 1, len)) break;
         }
     }
     return ends;
@@ -62,12 +58,10 @@ int TargetList::CountTargets() const {
 
 const std::string& TargetList::GetTarget(int n) {
     m_strCurrent.clear();
-    if (n < 1 || n > m_nCount)
-        return m_strCurrent;
+    if (n < 1 || n > m_nCount) return m_strCurrent;
     int seen = 0;
     ScanTargets(m_strText, [&](size_t begin, size_t end) {
-        if (++seen < n)
-            return true;
+        if (++seen < n) return true;
         m_strCurrent.assign(m_strText, begin, end - begin);
         return false;
     });
@@ -81,9 +75,7 @@ const std::string& TargetList::NextTarget() {
     }
     GetTarget(m_nIndex + 1);
     ++m_nIndex;
-    if (!m_strCurrent.empty() && m_strCurrent.front() == '"')
-        m_strCurrent.erase(0, 1);
-    if (!m_strCurrent.empty() && m_strCurrent.back() == '"')
-        m_strCurrent.pop_back();
+    if (!m_strCurrent.empty() && m_strCurrent.front() == '"') m_strCurrent.erase(0, 1);
+    if (!m_strCurrent.empty() && m_strCurrent.back() == '"') m_strCurrent.pop_back();
     return m_strCurrent;
 }

@@ -67,8 +67,7 @@ constexpr Entry kEnglish[] = {
 
 const char* EnglishString(unsigned id) {
     for (const Entry& e : kEnglish) {
-        if (e.id == id)
-            return e.text;
+        if (e.id == id) return e.text;
     }
     return nullptr;
 }

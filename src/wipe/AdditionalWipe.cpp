@@ -14,41 +14,36 @@
 namespace {
 
 constexpr int64_t kMiB = 1048576;
-// The largest size whose byte count the classic 32-bit arithmetic could still express; larger
-// stored sizes are held there rather than wrapping around.
+// The largest size whose byte count 32-bit signed arithmetic can still express; larger stored
+// sizes are held there rather than wrapping around.
 constexpr int64_t kMaxAnticacheMegabytes = 2047;
-
-int64_t AnticacheBytes(int32_t megabytes) {
-    if (megabytes <= 0)
-        return 0;
-    const int64_t mb = megabytes > kMaxAnticacheMegabytes ? kMaxAnticacheMegabytes : megabytes;
-    return mb * kMiB;
-}
 
 // Drive and directory of a path, the way the runtime's path splitter sees them: a drive is a
 // letter and colon at the start, the directory runs to the last separator.
 std::string DriveAndDirectory(const std::string& path) {
     const size_t drive = (path.size() >= 2 && path[1] == ':') ? 2 : 0;
     const size_t slash = path.find_last_of("\\/");
-    if (slash == std::string::npos || slash < drive)
-        return path.substr(0, drive);
+    if (slash == std::string::npos || slash < drive) return path.substr(0, drive);
     return path.substr(0, slash + 1);
 }
 
 }  // namespace
 
+int64_t DeleteJob::AnticacheBytes(int32_t megabytes) {
+    if (megabytes <= 0) return 0;
+    const int64_t mb = megabytes > kMaxAnticacheMegabytes ? kMaxAnticacheMegabytes : megabytes;
+    return mb * kMiB;
+}
+
 int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
-    if (AddWipe == 0)
-        return 1;
+    if (AddWipe == 0) return 1;
     const int64_t bytes = AnticacheBytes(nAnticacheSize);
 
     std::string folder;
     if (rAntiFolder != 0) {
         folder = m_files.TempPath();
-        if (folder.empty())
-            return 0;  // no temporary folder: nowhere to write
-        if (!wipe::IsSeparator(folder.back()))
-            folder += '\\';
+        if (folder.empty()) return 0;  // no temporary folder: nowhere to write
+        if (!wipe::IsSeparator(folder.back())) folder += '\\';
     } else {
         folder = DriveAndDirectory(targetPath);
     }
@@ -61,11 +56,9 @@ int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
         for (int i = 0; i < 6; ++i)
             name += static_cast<char>(RandomInRange('0', '9'));
         path = folder + name + ".tmp";
-        if (!wipe::FitsPath(path))
-            return 0;
+        if (!wipe::FitsPath(path)) return 0;
         FileStatus status;
-        if (!m_files.GetStatus(path, status))
-            break;
+        if (!m_files.GetStatus(path, status)) break;
     }
     Reseed();
 
@@ -79,10 +72,9 @@ int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
 
     uint8_t buffer[wipe::kBufferSize];
     for (int pass = 0; pass < 2; ++pass) {
-        std::unique_ptr<OpenFile> file = m_files.Open(path, OpenMode::kCreateWrite);
+        std::unique_ptr<FileHandle> file = m_files.Open(path, OpenMode::kCreateWrite);
         if (!file) {
-            if (pass > 0)
-                removeScratch();
+            if (pass > 0) removeScratch();
             return 0;
         }
         try {
@@ -95,8 +87,7 @@ int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
             file->Flush();
             file->Close();
         } catch (const FileException& e) {
-            if (e.m_cause == kCauseHardIO)
-                ShowStep(m_texts.Load(IDS_STEP_ADDITIONAL_WIPE_FAILED));
+            if (e.m_cause == kCauseHardIO) ShowStep(m_texts.Load(IDS_STEP_ADDITIONAL_WIPE_FAILED));
             file.reset();
             removeScratch();
             return 0;

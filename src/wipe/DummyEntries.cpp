@@ -44,8 +44,7 @@ int DeleteJob::MakeDummyFileEntries() {
     // An entry that already starts with the prefix could be mistaken for ours: leave the folder
     // alone.
     FindResult found;
-    if (m_files.FindFirst(probe, found))
-        return 0;
+    if (m_files.FindFirst(probe, found)) return 0;
 
     // What this call made, so that a failure does not leave its files behind.
     std::vector<std::string> made;
@@ -62,7 +61,7 @@ int DeleteJob::MakeDummyFileEntries() {
     try {
         for (int i = 0; i < nFiles; ++i) {
             const std::string path = dummyPath(i);
-            std::unique_ptr<OpenFile> file = m_files.Open(path, OpenMode::kCreateReadWrite);
+            std::unique_ptr<FileHandle> file = m_files.Open(path, OpenMode::kCreateReadWrite);
             if (!file) {
                 errorBox(kDummyCreateError);
                 removeMade();
@@ -72,8 +71,7 @@ int DeleteJob::MakeDummyFileEntries() {
             try {
                 file->Write(kDummyHeader, kDummyHeaderSize);
             } catch (const FileException& e) {
-                if (e.m_cause == kCauseHardIO)
-                    errorBox(kDummyCreateError);
+                if (e.m_cause == kCauseHardIO) errorBox(kDummyCreateError);
                 file.reset();
                 removeMade();
                 return 0;

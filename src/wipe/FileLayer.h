@@ -88,9 +88,9 @@ enum class OpenMode {
     kCreateWrite,        // create or truncate, write only
 };
 
-class OpenFile {
+class FileHandle {
 public:
-    virtual ~OpenFile() = default;  // closes without reporting anything
+    virtual ~FileHandle() = default;  // closes without reporting anything
     virtual void Write(const void* data, size_t size) = 0;
     // Moves to the end; returns the new position.
     virtual int64_t SeekToEnd() = 0;
@@ -108,8 +108,8 @@ public:
     virtual void SetStatus(const std::string& path, const FileStatus& status) = 0;
 
     // nullptr when the file cannot be opened; `cause` (when given) then says why.
-    virtual std::unique_ptr<OpenFile> Open(const std::string& path, OpenMode mode,
-                                           int* cause = nullptr) = 0;
+    virtual std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode,
+                                             int* cause = nullptr) = 0;
 
     virtual void Rename(const std::string& from, const std::string& to) = 0;
     virtual void Remove(const std::string& path) = 0;

@@ -50,7 +50,7 @@ private:
     DeleteJob& m_job;
     ProgressWindow* m_progress;
     int m_code = ErrGetAttributes;
-    std::unique_ptr<OpenFile> m_file;
+    std::unique_ptr<FileHandle> m_file;
     int64_t m_size = 0;
     uint8_t m_buffer[wipe::kBufferSize];
 };

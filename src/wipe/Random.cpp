@@ -22,8 +22,7 @@ void JobRandom::Seed(uint32_t seed) {
     uint32_t x = seed;
     for (uint32_t& s : m_s)
         s = SplitMix(x);
-    if ((m_s[0] | m_s[1] | m_s[2] | m_s[3]) == 0)
-        m_s[0] = 1;
+    if ((m_s[0] | m_s[1] | m_s[2] | m_s[3]) == 0) m_s[0] = 1;
     m_nLeft = 0;
     m_word = 0;
 }

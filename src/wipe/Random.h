@@ -14,8 +14,7 @@ public:
     void Seed(uint32_t seed);
 
     uint8_t Next() {
-        if (m_nLeft == 0)
-            Refill();
+        if (m_nLeft == 0) Refill();
         const uint8_t b = static_cast<uint8_t>(m_word);
         m_word >>= 8;
         --m_nLeft;

@@ -20,8 +20,7 @@ const char* const kWinLikeExtensions[10] = {"DLL", "DAT", "OCX", "DRV", "CAB",
 
 bool DeleteJob::Pipeline::IsFree(const std::string& path) {
     // A path that does not fit is never used: cut short, it could name another file.
-    if (!wipe::FitsPath(path))
-        return false;
+    if (!wipe::FitsPath(path)) return false;
     FindResult found;
     return !m_job.m_files.FindFirst(path, found);
 }
@@ -44,8 +43,7 @@ void DeleteJob::Pipeline::RandomRename() {
         if (stem >= 7) {
             // Long stems keep their length and dots; every other byte becomes a letter.
             for (char& c : name) {
-                if (c != '.')
-                    c = static_cast<char>(job.RandomInRange('A', 'Z'));
+                if (c != '.') c = static_cast<char>(job.RandomInRange('A', 'Z'));
             }
         } else {
             name.clear();
@@ -54,8 +52,7 @@ void DeleteJob::Pipeline::RandomRename() {
             name += ".TMP";
         }
         candidate = job.m_strFolder + name;
-        if (IsFree(candidate))
-            break;
+        if (IsFree(candidate)) break;
     }
     if (collisions < kRenameAttempts) {
         RenameTo(candidate);
@@ -71,19 +68,16 @@ void DeleteJob::Pipeline::WindowsLikeRename() {
         const int ext = job.RandomInRange(0, 9);
         const int base = job.RandomInRange(0, 9);
         candidate = job.m_strFolder + kWinLikeNames[base] + "." + kWinLikeExtensions[ext];
-        if (IsFree(candidate))
-            break;
+        if (IsFree(candidate)) break;
     }
-    if (collisions < kRenameAttempts)
-        RenameTo(candidate);
+    if (collisions < kRenameAttempts) RenameTo(candidate);
     job.ShowStep(job.m_texts.Load(IDS_STEP_RENAME_WINDOWS));
 }
 
 void DeleteJob::Pipeline::ChangeDate() {
     DeleteJob& job = m_job;
     FileStatus status;
-    if (!job.m_files.GetStatus(job.m_strPath, status))
-        throw StageFailed();
+    if (!job.m_files.GetStatus(job.m_strPath, status)) throw StageFailed();
 
     // 1 January 1998, 00:00:02 local time; the C library decides on daylight saving.
     std::tm when = {};
@@ -95,8 +89,7 @@ void DeleteJob::Pipeline::ChangeDate() {
     when.tm_sec = 2;
     when.tm_isdst = -1;
     const std::time_t t = std::mktime(&when);
-    if (t == static_cast<std::time_t>(-1))
-        throw StageFailed();
+    if (t == static_cast<std::time_t>(-1)) throw StageFailed();
 
     status.m_ctime = status.m_mtime = status.m_atime = static_cast<int64_t>(t);
     job.m_files.SetStatus(job.m_strPath, status);

@@ -25,8 +25,7 @@ inline bool IsSeparator(char c) {
 // the last colon, else empty.
 inline size_t FolderLength(const std::string& path) {
     size_t pos = path.find_last_of("\\/");
-    if (pos == std::string::npos)
-        pos = path.find_last_of(':');
+    if (pos == std::string::npos) pos = path.find_last_of(':');
     return pos == std::string::npos ? 0 : pos + 1;
 }
 

@@ -32,14 +32,12 @@ int DeleteJob::RandomInRange(int lo, int hi) {
     for (;;) {
         const unsigned r = m_random.Next();
         const int value = lo + static_cast<int>((r * span) / 255u);
-        if (value <= hi)
-            return value;
+        if (value <= hi) return value;
     }
 }
 
 void DeleteJob::ShowStep(const std::string& step) {
-    if (Confirm == 0)
-        return;
+    if (Confirm == 0) return;
     const std::string text =
         FormatText(m_texts.Load(IDS_STEP_BOX).c_str(), m_strFoundName.c_str(), step.c_str());
     m_ui.MessageBox(text, m_texts.Load(IDS_STEP_BOX_TITLE), kMbOk | kMbIconInformation);
@@ -102,8 +100,7 @@ void DeleteJob::Pipeline::RunStages() {
 
     m_code = ErrGetAttributes;
     FileStatus status;
-    if (!files.GetStatus(job.m_strPath, status))
-        throw StageFailed();
+    if (!files.GetStatus(job.m_strPath, status)) throw StageFailed();
     if (status.m_size > wipe::kMaxFileSize) {
         m_code = ErrFileTooLarge;
         throw StageFailed();
@@ -115,8 +112,7 @@ void DeleteJob::Pipeline::RunStages() {
     job.ShowStep(texts.Load(IDS_STEP_DELETE_ATTRIBUTES));
 
     m_code = ErrOpen;
-    if (!files.GetStatus(job.m_strPath, status))
-        throw StageFailed();
+    if (!files.GetStatus(job.m_strPath, status)) throw StageFailed();
     job.Reseed();
     m_size = status.m_size;
 
@@ -125,20 +121,17 @@ void DeleteJob::Pipeline::RunStages() {
 
     m_code = ErrTruncate;
     Overrun();
-    if (job.rZLen != 0)
-        Truncate();
+    if (job.rZLen != 0) Truncate();
 
     m_code = ErrRename;
     if (job.rRen != 0) {
         job.Reseed();
         RandomRename();
-        if (job.rRen == 2)
-            WindowsLikeRename();
+        if (job.rRen == 2) WindowsLikeRename();
     }
 
     m_code = ErrChangeDate;
-    if (job.Date != 0)
-        ChangeDate();
+    if (job.Date != 0) ChangeDate();
 
     m_code = ErrDelete;
     if (job.bNotDel == 0) {
@@ -149,8 +142,7 @@ void DeleteJob::Pipeline::RunStages() {
 
 void DeleteJob::Pipeline::OpenTarget(OpenMode mode) {
     m_file = m_job.m_files.Open(m_job.m_strPath, mode);
-    if (!m_file)
-        throw StageFailed();
+    if (!m_file) throw StageFailed();
 }
 
 void DeleteJob::Pipeline::CloseTarget() {
@@ -160,8 +152,7 @@ void DeleteJob::Pipeline::CloseTarget() {
 }
 
 void DeleteJob::Pipeline::ReportMegabytes(int64_t done, int64_t total) {
-    if (m_progress == nullptr)
-        return;
+    if (m_progress == nullptr) return;
     m_progress->SetItemText(
         kProgressMegabytes,
         FormatText("%ld/%ldMB", static_cast<long>(done / kMiB), static_cast<long>(total / kMiB)));
@@ -175,17 +166,14 @@ void DeleteJob::Pipeline::OverwritePasses() {
         OpenTarget(OpenMode::kReadWriteExisting);
         m_code = ErrWrite;
 
-        if (m_size > kProgressStep)
-            ReportMegabytes(0, m_size);
+        if (m_size > kProgressStep) ReportMegabytes(0, m_size);
         const int chunk = job.m_nBufferSize;
         const bool random = job.rNull != 0;
-        if (!random)
-            std::memset(m_buffer, 0, static_cast<size_t>(chunk));
+        if (!random) std::memset(m_buffer, 0, static_cast<size_t>(chunk));
 
         int64_t mark = kProgressStep;
         for (int64_t pos = 0; pos < m_size; pos += chunk) {
-            if (random)
-                job.m_random.Fill(m_buffer, static_cast<size_t>(chunk));
+            if (random) job.m_random.Fill(m_buffer, static_cast<size_t>(chunk));
             const int64_t left = m_size - pos;
             m_file->Write(m_buffer, static_cast<size_t>(left < chunk ? left : chunk));
             // Reported after the first write that began beyond the mark.
@@ -212,10 +200,8 @@ void DeleteJob::Pipeline::ClosingMark() {
 
 void DeleteJob::Pipeline::Overrun() {
     DeleteJob& job = m_job;
-    if (job.m_nOverrun < 0 || job.m_nOverrun > kMaxOverrun)
-        job.m_nOverrun = 0;
-    if (job.m_nOverrun == 0)
-        return;
+    if (job.m_nOverrun < 0 || job.m_nOverrun > kMaxOverrun) job.m_nOverrun = 0;
+    if (job.m_nOverrun == 0) return;
 
     OpenTarget(OpenMode::kReadWriteExisting);
     m_file->SeekToEnd();

@@ -12,34 +12,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TargetList list;
     list.SetText(text);
     const int count = list.CountTargets();
-    if (count < 0 || static_cast<size_t>(count) > text.size())
-        std::abort();
-    if (!text.empty() && count != list.m_nCount)
-        std::abort();
+    if (count < 0 || static_cast<size_t>(count) > text.size()) std::abort();
+    if (!text.empty() && count != list.m_nCount) std::abort();
 
     for (int n = 0; n <= count + 1; ++n) {
         const std::string& raw = list.GetTarget(n);
-        if (raw.size() > text.size())
-            std::abort();
-        if ((n < 1 || n > count) && !raw.empty())
-            std::abort();
-        if (!raw.empty() && text.find(raw) == std::string::npos)
-            std::abort();
+        if (raw.size() > text.size()) std::abort();
+        if ((n < 1 || n > count) && !raw.empty()) std::abort();
+        if (!raw.empty() && text.find(raw) == std::string::npos) std::abort();
     }
 
     int produced = 0;
     for (;;) {
         const std::string& t = list.NextTarget();
-        if (t.size() > text.size())
-            std::abort();
-        if (list.m_nIndex > count)
-            std::abort();
-        if (t.empty() && list.m_nIndex >= count)
-            break;
-        if (!t.empty())
-            ++produced;
-        if (produced > count)
-            std::abort();
+        if (t.size() > text.size()) std::abort();
+        if (list.m_nIndex > count) std::abort();
+        if (t.empty() && list.m_nIndex >= count) break;
+        if (!t.empty()) ++produced;
+        if (produced > count) std::abort();
     }
     return 0;
 }

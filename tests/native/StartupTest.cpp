@@ -46,6 +46,7 @@ public:
         return 1;
     }
     void ShowLogViewer(const std::string& log) override { events.push_back("Viewer:" + log); }
+    void ShowError(const std::string& text) override { events.push_back("Error:" + text); }
 };
 
 struct Fixture : ::testing::Test {
@@ -133,6 +134,40 @@ TEST_F(Startup, JobThatFindsNothingStillShowsTheViewer) {
     modes.logWrittenByJob = "";
     EXPECT_EQ(Run("\""), 1);
     EXPECT_THAT(modes.events, ElementsAre("IsInstalled", "RunJob:\"", "Viewer:"));
+}
+
+TEST_F(Startup, QuickDeleteQuotesThePathAndReloadsTheOptions) {
+    options.bNotDel = 1;  // as start-up loaded it
+    options.m_nOverrun = 0;
+    store.WriteProfileInt("Settings", "bNotDel", 0);
+    store.WriteProfileInt("Settings", "nOvwr", 9);
+    EXPECT_EQ(QuickDelete(modes, store, options, log, "C:\\x y\\f.txt"), 1);
+    EXPECT_THAT(modes.events, ElementsAre("RunJob:\"C:\\x y\\f.txt\"", "Viewer:job log\r\n"));
+    EXPECT_EQ(modes.logBeforeJob, "");
+    EXPECT_EQ(options.bNotDel, 1);
+    EXPECT_EQ(options.nOvwr, 9);
+    EXPECT_EQ(options.m_nOverrun, 1024);  // nothing stored: a quick delete overruns
+
+    modes.events.clear();
+    store.WriteProfileInt("Settings", "Log", 0);
+    QuickDelete(modes, store, options, log, "C:\\a.txt");
+    EXPECT_THAT(modes.events, ElementsAre("RunJob:\"C:\\a.txt\""));
+}
+
+TEST_F(Startup, QuickDeleteRefusesPathsThatDoNotFitQuoted) {
+    const std::string fits = "C:\\" + std::string(254, 'p');
+    ASSERT_EQ(fits.size(), 257u);
+    EXPECT_EQ(QuickDelete(modes, store, options, log, fits), 1);
+    EXPECT_EQ(modes.events.at(0), "RunJob:\"" + fits + "\"");
+
+    modes.events.clear();
+    log = "stale log\r\n";
+    const std::string tooLong = fits + "q";
+    EXPECT_EQ(QuickDelete(modes, store, options, log, tooLong), 1);
+    ASSERT_EQ(modes.events.size(), 1u);
+    EXPECT_EQ(modes.events[0].rfind("Error:The path is too long", 0), 0u);
+    EXPECT_NE(modes.events[0].find(tooLong), std::string::npos);
+    EXPECT_EQ(log, "stale log\r\n");
 }
 
 }  // namespace

@@ -12,10 +12,8 @@ namespace {
 // command lines they stand for.
 std::string Decode(std::string s) {
     for (char& c : s) {
-        if (c == 'Q')
-            c = '"';
-        if (c == '_')
-            c = ' ';
+        if (c == 'Q') c = '"';
+        if (c == '_') c = ' ';
     }
     return s;
 }
@@ -44,14 +42,12 @@ TEST_P(TargetListSplit, CountsAndProducesTargets) {
     for (;;) {
         const std::string t = list.NextTarget();
         walk.push_back(t);
-        if (t.empty())
-            break;
+        if (t.empty()) break;
     }
     std::vector<std::string> expected;
     for (const std::string& t : c.walk)
         expected.push_back(Decode(t));
-    if (expected.empty() || !expected.back().empty())
-        expected.push_back("");
+    if (expected.empty() || !expected.back().empty()) expected.push_back("");
     EXPECT_EQ(walk, expected);
 }
 
@@ -121,8 +117,7 @@ TEST(TargetList, NewTextDoesNotRewindTheWalk) {
 TEST(TargetList, ManyTargets) {
     std::string text;
     for (int i = 0; i < 2000; ++i) {
-        if (i)
-            text += ' ';
+        if (i) text += ' ';
         text += (i % 2) ? "\"C:\\dir with blanks\\f" + std::to_string(i) + ".txt\""
                         : "C:\\f" + std::to_string(i);
     }

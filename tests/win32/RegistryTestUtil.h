@@ -15,8 +15,7 @@ inline void DeleteTree(const char* path) {
 
 inline bool KeyExists(const char* path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
@@ -41,8 +40,7 @@ struct Value {
 inline std::vector<Value> ListValues(const char* path) {
     std::vector<Value> values;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return values;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
     for (DWORD i = 0;; ++i) {
         char name[256];
         DWORD nameLen = sizeof(name);
@@ -62,8 +60,7 @@ inline std::vector<Value> ListValues(const char* path) {
 
 inline DWORD AsDword(const Value& v) {
     DWORD d = 0;
-    if (v.data.size() == sizeof(d))
-        memcpy(&d, v.data.data(), sizeof(d));
+    if (v.data.size() == sizeof(d)) memcpy(&d, v.data.data(), sizeof(d));
     return d;
 }
 

@@ -19,8 +19,7 @@ bool FindString(UINT id, LANGID lang, std::wstring& out) {
     HMODULE module = GetModuleHandleA(nullptr);
     HRSRC res = FindResourceExA(module, reinterpret_cast<LPCSTR>(RT_STRING),
                                 MAKEINTRESOURCEA(id / 16 + 1), lang);
-    if (res == nullptr)
-        return false;
+    if (res == nullptr) return false;
     const WCHAR* p = static_cast<const WCHAR*>(LockResource(LoadResource(module, res)));
     for (UINT i = 0; i < id % 16; ++i)
         p += 1 + *p;
@@ -41,8 +40,7 @@ std::string ToUtf8(const std::wstring& w) {
 std::vector<std::string> Directives(const std::string& s) {
     std::vector<std::string> out;
     for (size_t i = 0; i + 1 < s.size(); ++i) {
-        if (s[i] == '%')
-            out.push_back(s.substr(i, 2)), ++i;
+        if (s[i] == '%') out.push_back(s.substr(i, 2)), ++i;
     }
     return out;
 }

@@ -21,23 +21,20 @@ HKEY RegistryProfileStore::OpenSectionKey(const char* section) const {
 int32_t RegistryProfileStore::GetProfileInt(const char* section, const char* entry,
                                             int32_t nDefault) {
     HKEY key = OpenSectionKey(section);
-    if (key == nullptr)
-        return nDefault;
+    if (key == nullptr) return nDefault;
     DWORD type = 0;
     DWORD value = 0;
     DWORD size = sizeof(value);
     const LONG rc =
         RegQueryValueExA(key, entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
     RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(value))
-        return nDefault;
+    if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(value)) return nDefault;
     return static_cast<int32_t>(value);
 }
 
 bool RegistryProfileStore::WriteProfileInt(const char* section, const char* entry, int32_t nValue) {
     HKEY key = OpenSectionKey(section);
-    if (key == nullptr)
-        return false;
+    if (key == nullptr) return false;
     const DWORD value = static_cast<DWORD>(nValue);
     const LONG rc = RegSetValueExA(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                                    sizeof(value));

@@ -1,0 +1,399 @@
+#include "platform/posix/PosixFileLayer.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <exception>
+#include <limits>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "wipe/WriteGatherer.h"
+
+namespace {
+
+[[noreturn]] void ThrowErrno(int error, const std::string& path) {
+    throw FileException(CauseFromErrno(error), error, path);
+}
+
+// Some file systems store fewer blocks than bytes without having holes (compression, inline
+// data). When the block count says "sparse", ask the file system where its first hole is.
+bool HasHoles(const std::string& path, const struct stat& st) {
+    if (!S_ISREG(st.st_mode) || st.st_size == 0) return false;
+    if (static_cast<int64_t>(st.st_blocks) * 512 >= static_cast<int64_t>(st.st_size)) return false;
+#ifdef SEEK_HOLE
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return true;  // cannot look: the block count is all there is
+    const off_t hole = ::lseek(fd, 0, SEEK_HOLE);
+    ::close(fd);
+    if (hole >= 0) return hole < st.st_size;
+#endif
+    return true;
+}
+
+uint32_t AttributesOf(const std::string& path, const struct stat& st) {
+    uint32_t attributes = 0;
+    if (S_ISDIR(st.st_mode)) attributes |= kAttrDirectory;
+    if ((st.st_mode & S_IWUSR) == 0) attributes |= kAttrReadOnly;
+    if (HasHoles(path, st)) attributes |= kAttrSparse;
+    return attributes == 0 ? kAttrNormal : attributes;
+}
+
+// Describes an existing entry, a dangling link included. A link that resolves is described by
+// its target, so that a link to a folder counts as a folder.
+bool DescribeEntry(const std::string& path, const std::string& name, FindResult& found) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    if (S_ISLNK(st.st_mode)) {
+        struct stat target;
+        if (::stat(path.c_str(), &target) == 0) st = target;
+    }
+    found.name = name;
+    found.attributes = AttributesOf(path, st);
+    return true;
+}
+
+std::string FullName(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return path;
+    std::vector<char> cwd(4096);
+    while (::getcwd(cwd.data(), cwd.size()) == nullptr) {
+        if (errno != ERANGE) return path;
+        cwd.resize(cwd.size() * 2);
+    }
+    std::string full = cwd.data();
+    if (full.empty() || full.back() != '/') full += '/';
+    return full + path;
+}
+
+bool FitsTime(int64_t seconds) {
+    return seconds >= static_cast<int64_t>(std::numeric_limits<time_t>::min()) &&
+           seconds <= static_cast<int64_t>(std::numeric_limits<time_t>::max());
+}
+
+// The length of the UTF-8 sequence that starts at s[i], so that ? stands for one character.
+size_t CharLength(const std::string& s, size_t i) {
+    size_t n = 1;
+    while (i + n < s.size() && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80)
+        ++n;
+    return n;
+}
+
+bool MatchPlain(const std::string& pattern, const std::string& name) {
+    size_t p = 0;
+    size_t n = 0;
+    size_t star = std::string::npos;
+    size_t resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() && pattern[p] == '?') {
+            ++p;
+            n += CharLength(name, n);
+        } else if (p < pattern.size() && pattern[p] == name[n]) {
+            ++p;
+            ++n;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            resume += CharLength(name, resume);
+            n = resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+class PosixOpenFile : public FileHandle, private BlockSink {
+public:
+    PosixOpenFile(int fd, std::string path) : m_fd(fd), m_strPath(std::move(path)) {}
+
+    // Gathered data that was not written out is dropped: the engine only gets here after a
+    // failure.
+    ~PosixOpenFile() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+
+    void Write(const void* data, size_t size) override {
+        CheckOpen();
+        m_gather.Write(data, size);
+    }
+
+    int64_t SeekToEnd() override {
+        CheckOpen();
+        m_gather.Drain();
+        const off_t position = ::lseek(m_fd, 0, SEEK_END);
+        if (position < 0) {
+            const int error = errno;
+            throw FileException(error == EBADF ? kCauseInvalidFile : kCauseBadSeek, error,
+                                m_strPath);
+        }
+        m_gather.Reset(position);
+        return position;
+    }
+
+    void Flush() override {
+        CheckOpen();
+        m_gather.Drain();
+        while (::fsync(m_fd) != 0) {
+            if (errno != EINTR) ThrowErrno(errno, m_strPath);
+        }
+    }
+
+    // A write-out failure that an earlier call already reported is not reported again.
+    void Close() override {
+        if (m_fd < 0) return;
+        std::exception_ptr failure;
+        if (!m_gather.Failed()) {
+            try {
+                m_gather.Drain();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        }
+        const int fd = m_fd;
+        m_fd = -1;
+        // On Linux the descriptor is gone even when close reports EINTR.
+        const int rc = ::close(fd);
+        const int error = errno;
+        if (failure) std::rethrow_exception(failure);
+        if (rc != 0 && error != EINTR) ThrowErrno(error, m_strPath);
+    }
+
+private:
+    void CheckOpen() const {
+        if (m_fd < 0) throw FileException(kCauseInvalidFile, EBADF, m_strPath);
+    }
+
+    void WriteOut(const uint8_t* data, size_t size) override {
+        while (size != 0) {
+            const ssize_t n = ::write(m_fd, data, size);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                ThrowErrno(errno, m_strPath);
+            }
+            if (n == 0) ThrowErrno(ENOSPC, m_strPath);
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+    }
+
+    int m_fd;
+    std::string m_strPath;
+    WriteGatherer m_gather{*this};
+};
+
+}  // namespace
+
+int CauseFromErrno(int error) {
+    switch (error) {
+        case 0:
+            return kCauseNone;
+        case ENOENT:
+            return kCauseFileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+            return kCauseBadPath;
+        case EMFILE:
+        case ENFILE:
+            return kCauseTooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EEXIST:
+        case EISDIR:
+            return kCauseAccessDenied;
+        case EBADF:
+            return kCauseInvalidFile;
+        case ESPIPE:
+            return kCauseBadSeek;
+        case EIO:
+            return kCauseHardIO;
+        case EBUSY:
+        case ETXTBSY:
+        case EWOULDBLOCK:
+#if EAGAIN != EWOULDBLOCK
+        case EAGAIN:
+#endif
+            return kCauseSharingViolation;
+        case ENOLCK:
+            return kCauseLockViolation;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:  // no room left below the process's file size limit
+            return kCauseDiskFull;
+        default:
+            return kCauseGeneric;
+    }
+}
+
+bool MatchesWildcard(const std::string& pattern, const std::string& name) {
+    if (MatchPlain(pattern, name)) return true;
+    const size_t n = pattern.size();
+    return n >= 2 && pattern.compare(n - 2, 2, ".*") == 0 &&
+           MatchPlain(pattern.substr(0, n - 2), name);
+}
+
+bool PosixFileLayer::GetStatus(const std::string& path, FileStatus& status) {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+    status.m_size = static_cast<int64_t>(st.st_size);
+    status.m_mtime = static_cast<int64_t>(st.st_mtime);
+    status.m_atime = static_cast<int64_t>(st.st_atime);
+    // st_ctime is the inode change time, not the creation time. Some file systems keep a birth
+    // time, but nothing can set it, so the write time stands in (as Wine reports it too).
+    status.m_ctime = status.m_mtime;
+    status.m_attribute = AttributesOf(path, st);
+    status.m_szFullName = FullName(path);
+    return true;
+}
+
+void PosixFileLayer::SetStatus(const std::string& path, const FileStatus& status) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) ThrowErrno(errno, path);
+
+    // Only the owner's write bit carries "read-only"; a file we may not chmod must not fail
+    // when nothing changes.
+    const bool wantReadOnly = (status.m_attribute & kAttrReadOnly) != 0;
+    const bool isReadOnly = (st.st_mode & S_IWUSR) == 0;
+    if (wantReadOnly != isReadOnly) {
+        const mode_t mode = st.st_mode & 07777;
+        if (::chmod(path.c_str(), wantReadOnly ? (mode & ~S_IWUSR) : (mode | S_IWUSR)) != 0)
+            ThrowErrno(errno, path);
+    }
+
+    // Access and write times only: Linux cannot set a creation time.
+    if (status.m_mtime != 0) {
+        if (!FitsTime(status.m_mtime) || !FitsTime(status.m_atime))
+            throw FileException(kCauseGeneric, EOVERFLOW, path);
+        struct timespec times[2] = {};
+        if (status.m_atime != 0)
+            times[0].tv_sec = static_cast<time_t>(status.m_atime);
+        else
+            times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = static_cast<time_t>(status.m_mtime);
+        if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) ThrowErrno(errno, path);
+    }
+}
+
+std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMode mode,
+                                                 int* cause) {
+    // Never O_TRUNC: a file that someone else holds must not be emptied before the lock says
+    // so. O_NONBLOCK only keeps a pipe from stalling the open; it is cleared below.
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    switch (mode) {
+        case OpenMode::kReadWriteExisting:
+            flags |= O_RDWR;
+            break;
+        case OpenMode::kCreateReadWrite:
+            flags |= O_RDWR | O_CREAT;
+            break;
+        case OpenMode::kCreateWrite:
+            flags |= O_WRONLY | O_CREAT;
+            break;
+    }
+
+    int fd = -1;
+    auto fail = [&](int c) -> std::unique_ptr<FileHandle> {
+        if (fd >= 0) ::close(fd);
+        if (cause != nullptr) *cause = c;
+        return nullptr;
+    };
+
+    do {
+        fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return fail(CauseFromErrno(errno));
+
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return fail(CauseFromErrno(errno));
+    if (!S_ISREG(st.st_mode)) return fail(kCauseAccessDenied);
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1)
+        return fail(CauseFromErrno(errno));
+
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR) return fail(CauseFromErrno(errno));
+    }
+    if (mode != OpenMode::kReadWriteExisting) {
+        while (::ftruncate(fd, 0) != 0) {
+            if (errno != EINTR) return fail(CauseFromErrno(errno));
+        }
+    }
+    return std::make_unique<PosixOpenFile>(fd, path);
+}
+
+void PosixFileLayer::Rename(const std::string& from, const std::string& to) {
+#ifdef SYS_renameat2
+    const unsigned kRenameNoReplace = 1;  // RENAME_NOREPLACE
+    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kRenameNoReplace) ==
+        0)
+        return;
+    // EINVAL and the like: the file system cannot do it; anything else is the answer.
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP && errno != EOPNOTSUPP)
+        ThrowErrno(errno, from);
+#endif
+    // A hard link never replaces an existing name either.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        if (::unlink(from.c_str()) == 0) return;
+        const int error = errno;
+        ::unlink(to.c_str());
+        ThrowErrno(error, from);
+    }
+    const int error = errno;
+    if (error != EPERM && error != EXDEV && error != ENOTSUP && error != EOPNOTSUPP &&
+        error != EMLINK && error != ENOSYS)
+        ThrowErrno(error, from);
+
+    // No hard links here (FAT, some network file systems, folders): check, then rename. Not
+    // atomic, but the best such a file system allows.
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) ThrowErrno(EEXIST, from);
+    if (::rename(from.c_str(), to.c_str()) != 0) ThrowErrno(errno, from);
+}
+
+void PosixFileLayer::Remove(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) ThrowErrno(errno, path);
+}
+
+bool PosixFileLayer::FindFirst(const std::string& pattern, FindResult& found) {
+    const size_t slash = pattern.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
+    const std::string name = pattern.substr(folder.size());
+    if (name.empty()) return false;
+    if (name.find_first_of("*?") == std::string::npos) return DescribeEntry(pattern, name, found);
+
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return false;
+    bool matched = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string entryName = entry->d_name;
+        if (entryName == "." || entryName == ".." || !MatchesWildcard(name, entryName)) continue;
+        // Gone since the listing: look further.
+        if (DescribeEntry(folder + entryName, entryName, found)) {
+            matched = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return matched;
+}
+
+std::string PosixFileLayer::TempPath() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string path = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
+    if (path.back() != '/') path += '/';
+    return path;
+}

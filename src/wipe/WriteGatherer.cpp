@@ -1,0 +1,50 @@
+#include "wipe/WriteGatherer.h"
+
+#include <algorithm>
+#include <cstring>
+
+void WriteGatherer::ThrowIfFailed() const {
+    if (m_failure) std::rethrow_exception(m_failure);
+}
+
+size_t WriteGatherer::Capacity() const {
+    return kBlockSize - static_cast<size_t>(m_nBlockStart % static_cast<int64_t>(kBlockSize));
+}
+
+void WriteGatherer::WriteOutGathered() {
+    if (m_nUsed == 0) return;
+    try {
+        m_sink.WriteOut(m_buffer.get(), m_nUsed);
+    } catch (...) {
+        m_failure = std::current_exception();
+        m_nUsed = 0;
+        throw;
+    }
+    m_nBlockStart += static_cast<int64_t>(m_nUsed);
+    m_nUsed = 0;
+}
+
+void WriteGatherer::Write(const void* data, size_t size) {
+    ThrowIfFailed();
+    if (size != 0 && !m_buffer) m_buffer.reset(new uint8_t[kBlockSize]);
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    while (size != 0) {
+        const size_t n = std::min(size, Capacity() - m_nUsed);
+        std::memcpy(m_buffer.get() + m_nUsed, p, n);
+        m_nUsed += n;
+        p += n;
+        size -= n;
+        if (m_nUsed == Capacity()) WriteOutGathered();
+    }
+}
+
+void WriteGatherer::Drain() {
+    ThrowIfFailed();
+    WriteOutGathered();
+}
+
+void WriteGatherer::Reset(int64_t offset) {
+    ThrowIfFailed();
+    m_nUsed = 0;
+    m_nBlockStart = offset < 0 ? 0 : offset;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <memory>
+
+// Where gathered blocks go: the platform's write call. WriteOut writes all of its bytes or
+// throws.
+class BlockSink {
+public:
+    virtual ~BlockSink() = default;
+    virtual void WriteOut(const uint8_t* data, size_t size) = 0;
+};
+
+// Collects the engine's small writes (at most 2048 bytes each) into 64 KiB blocks, so that the
+// system sees few large writes. Blocks end on multiples of 64 KiB of the file offset, so a file
+// written from offset 0 gets block writes at 0, 64 Ki, 128 Ki, ...
+//
+// A failure of the sink is thrown from the Write or Drain that met it. The gathered bytes are
+// then lost, so the gatherer stays broken: every later Write and Drain throws the same error
+// again rather than put bytes at the wrong place or report a flush that did not happen.
+class WriteGatherer {
+public:
+    static constexpr size_t kBlockSize = 64 * 1024;
+
+    explicit WriteGatherer(BlockSink& sink) : m_sink(sink) {}
+
+    void Write(const void* data, size_t size);
+    // Writes out whatever is gathered.
+    void Drain();
+    // The file position moved (with nothing pending): the next block ends at the boundary
+    // after `offset`.
+    void Reset(int64_t offset);
+
+    bool Failed() const { return m_failure != nullptr; }
+    size_t Pending() const { return m_nUsed; }
+
+private:
+    void ThrowIfFailed() const;
+    void WriteOutGathered();
+    size_t Capacity() const;
+
+    BlockSink& m_sink;
+    std::unique_ptr<uint8_t[]> m_buffer;  // allocated at the first write
+    size_t m_nUsed = 0;
+    int64_t m_nBlockStart = 0;  // file offset of m_buffer[0]
+    std::exception_ptr m_failure;
+};

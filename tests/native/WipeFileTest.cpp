@@ -1,0 +1,470 @@
+// The per-file pipeline against the file-layer double: write sizes, normalisations, progress,
+// step boxes, and what every kind of failure returns and leaves behind.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "support/JobFixture.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+using WipeFile = JobFixture;
+
+const char kFile[] = "C:\\W\\a.txt";
+
+int64_t January1998() {
+    std::tm when = {};
+    when.tm_year = 98;
+    when.tm_mday = 1;
+    when.tm_sec = 2;
+    when.tm_isdst = -1;
+    return static_cast<int64_t>(std::mktime(&when));
+}
+
+TEST_F(WipeFile, EachPassWritesTheWholeFileInBufferSizedChunks) {
+    files.AddFile(kFile, std::string(5000, 'd'));
+    KeepFile();
+    ASSERT_EQ(Wipe(kFile), Success);
+    const std::vector<std::string> pass = {"Open C:\\W\\a.txt rw", "Write 2048 x2", "Write 904",
+                                           "Flush", "Close"};
+    std::vector<std::string> expected;
+    for (int i = 0; i < 3; ++i)
+        expected.insert(expected.end(), pass.begin(), pass.end());
+    // The closing mark.
+    for (const char* s : {"Open C:\\W\\a.txt rw", "Write 1", "Flush", "Close"}) {
+        expected.push_back(s);
+    }
+    EXPECT_EQ(TraceOf({"Open", "Write", "Flush", "Close", "SeekToEnd"}), expected);
+    EXPECT_EQ(files.Size(kFile), 5000);
+    EXPECT_EQ(files.OpenCount(), 0);
+}
+
+TEST_F(WipeFile, BufferSizeIsNormalisedAndKeptByTheJob) {
+    struct Row {
+        int32_t stored;
+        int32_t kept;
+        std::vector<std::string> writes;
+    };
+    const Row rows[] = {
+        {1, 1, {"Write 1 x10"}},  {0, 2048, {"Write 10"}},           {5000, 2048, {"Write 10"}},
+        {-1, 2048, {"Write 10"}}, {4, 4, {"Write 4 x2", "Write 2"}}, {2048, 2048, {"Write 10"}},
+    };
+    for (const Row& r : rows) {
+        files.AddFile(kFile, "0123456789");
+        files.ClearCalls();
+        KeepFile();
+        job.nOvwr = 1;
+        job.m_nBufferSize = r.stored;
+        ASSERT_EQ(Wipe(kFile), Success) << r.stored;
+        std::vector<std::string> writes = TraceOf({"Write"});
+        writes.pop_back();  // the closing mark
+        EXPECT_EQ(writes, r.writes) << r.stored;
+        EXPECT_EQ(job.m_nBufferSize, r.kept) << r.stored;
+    }
+}
+
+TEST_F(WipeFile, ZeroAndRandomFill) {
+    const std::string original(6000, 'o');
+    files.AddFile(kFile, original);
+    KeepFile();
+    job.rNull = 0;
+    ASSERT_EQ(Wipe(kFile), Success);
+    EXPECT_EQ(files.Content(kFile), "X" + std::string(5999, '\0'));
+
+    // Any non-zero value means random, and every write draws fresh bytes.
+    files.AddFile(kFile, original);
+    job.rNull = 7;
+    job.nOvwr = 1;
+    ASSERT_EQ(Wipe(kFile), Success);
+    const std::string wiped = files.Content(kFile);
+    ASSERT_EQ(wiped.size(), 6000u);
+    EXPECT_EQ(wiped[0], 'X');
+    EXPECT_NE(wiped.substr(1, 2047), original.substr(1, 2047));
+    EXPECT_NE(wiped.substr(0, 2048).substr(1), wiped.substr(2048, 2048).substr(1));
+    EXPECT_NE(wiped.substr(2048, 2048), wiped.substr(4096, 1904) + wiped.substr(0, 144));
+    EXPECT_NE(wiped.find_first_not_of('\0', 1), std::string::npos);
+}
+
+TEST_F(WipeFile, NoPassesStillWritesTheClosingMark) {
+    files.AddFile(kFile, "");
+    KeepFile();
+    job.nOvwr = 0;
+    job.AddWipe = 1;
+    job.Confirm = 1;
+    ASSERT_EQ(Wipe(kFile), Success);
+    EXPECT_EQ(files.Content(kFile), "X");
+    // No pass box and no additional wipe.
+    EXPECT_TRUE(
+        ui.Filter("Box Tidewipe Processing Status 0x40: Processing 'a.txt' \\nOverwrite Done")
+            .empty());
+    EXPECT_THAT(files.List("C:\\W"), ElementsAre("a.txt"));
+}
+
+TEST_F(WipeFile, OverrunAppendsPastTheEnd) {
+    struct Row {
+        int32_t stored;
+        int32_t kept;
+        int64_t finalSize;
+        std::vector<std::string> writes;
+    };
+    const Row rows[] = {
+        {0, 0, 1, {}},
+        {1024, 1024, 1025, {"Write 1024"}},
+        {5000, 5000, 5001, {"Write 2048 x2", "Write 904"}},
+        {65536, 65536, 65537, {"Write 2048 x32"}},
+        {65537, 0, 1, {}},
+        {70000, 0, 1, {}},
+        {-1, 0, 1, {}},
+    };
+    for (const Row& r : rows) {
+        files.AddFile(kFile, "");  // an empty file: the mark makes it one byte long
+        KeepFile();
+        job.rNull = 0;
+        job.m_nOverrun = r.stored;
+        files.ClearCalls();
+        ASSERT_EQ(Wipe(kFile), Success) << r.stored;
+        EXPECT_EQ(job.m_nOverrun, r.kept) << r.stored;
+        EXPECT_EQ(files.Size(kFile), r.finalSize) << r.stored;
+        std::vector<std::string> writes = TraceOf({"Write", "SeekToEnd"});
+        writes.erase(writes.begin());  // the closing mark
+        if (!r.writes.empty()) {
+            ASSERT_FALSE(writes.empty()) << r.stored;
+            EXPECT_EQ(writes.front().rfind("SeekToEnd", 0), 0u) << r.stored;
+            writes.erase(writes.begin());
+        }
+        EXPECT_EQ(writes, r.writes) << r.stored;
+        EXPECT_EQ(files.Content(kFile), "X" + std::string(static_cast<size_t>(r.kept), '\0'));
+    }
+}
+
+TEST_F(WipeFile, RandomOverrunRepeatsEvery2048Bytes) {
+    files.AddFile(kFile, "");
+    KeepFile();
+    job.m_nOverrun = 5000;
+    ASSERT_EQ(Wipe(kFile), Success);
+    const std::string c = files.Content(kFile);
+    ASSERT_EQ(c.size(), 5001u);
+    EXPECT_EQ(c.substr(1, 2048), c.substr(2049, 2048));
+    EXPECT_EQ(c.substr(1, 904), c.substr(4097, 904));
+    EXPECT_NE(c.find_first_not_of('\0', 1), std::string::npos);
+}
+
+TEST_F(WipeFile, LargeFilesReportMegabytes) {
+    struct Row {
+        int64_t size;
+        std::vector<std::string> reports;
+    };
+    std::vector<std::string> big = {"Text 1058: 0/2002MB"};
+    for (int mb = 50; mb <= 2000; mb += 50)
+        big.push_back("Text 1058: " + std::to_string(mb) + "/2002MB");
+    const Row rows[] = {
+        {52428800, {}},
+        {52428801, {"Text 1058: 0/50MB"}},
+        {125829120, {"Text 1058: 0/120MB", "Text 1058: 50/120MB", "Text 1058: 100/120MB"}},
+        {2100000000, big},
+    };
+    for (const Row& r : rows) {
+        files.AddSizedFile(kFile, r.size);
+        KeepFile();
+        job.rNull = 0;
+        job.nOvwr = 1;
+        ui.events.clear();
+        auto progress = ui.CreateProgress();
+        ASSERT_EQ(Wipe(kFile, progress.get()), Success) << r.size;
+        EXPECT_EQ(ui.Filter("Text 1058"), r.reports) << r.size;
+        // Every report is repainted at once.
+        EXPECT_EQ(ui.Filter("Repaint").size(), r.reports.size()) << r.size;
+    }
+}
+
+TEST_F(WipeFile, EveryPassStartsItsReportsAgain) {
+    files.AddSizedFile(kFile, 125829120);
+    KeepFile();
+    job.rNull = 0;
+    job.nOvwr = 2;
+    auto progress = ui.CreateProgress();
+    ASSERT_EQ(Wipe(kFile, progress.get()), Success);
+    EXPECT_THAT(ui.Filter("Text 1058"),
+                ElementsAre("Text 1058: 0/120MB", "Text 1058: 50/120MB", "Text 1058: 100/120MB",
+                            "Text 1058: 0/120MB", "Text 1058: 50/120MB", "Text 1058: 100/120MB"));
+}
+
+TEST_F(WipeFile, NoProgressWindowNoReports) {
+    files.AddSizedFile(kFile, 125829120);
+    KeepFile();
+    job.rNull = 0;
+    job.nOvwr = 1;
+    ASSERT_EQ(Wipe(kFile, nullptr), Success);
+    EXPECT_TRUE(ui.events.empty());
+}
+
+TEST_F(WipeFile, SizeLimit) {
+    files.AddSizedFile(kFile, 2147000000);
+    KeepFile();
+    job.rNull = 0;
+    job.nOvwr = 1;
+    EXPECT_EQ(Wipe(kFile), Success);
+
+    files.AddSizedFile(kFile, 2147000001, kAttrReadOnly | kAttrArchive);
+    files.SetTimes(kFile, 1, 2, 3);
+    files.ClearCalls();
+    job.rRen = 1;
+    job.Date = 1;
+    job.bNotDel = 0;
+    EXPECT_EQ(Wipe(kFile), ErrFileTooLarge);
+    EXPECT_EQ(TraceOf({"SetStatus", "Open", "Rename", "Remove"}), std::vector<std::string>{});
+    EXPECT_EQ(files.Attributes(kFile), kAttrReadOnly | kAttrArchive);
+    EXPECT_EQ(files.StatusOf(kFile).m_mtime, 2);
+}
+
+TEST_F(WipeFile, ProtectionAttributesAreClearedAndOthersKept) {
+    struct Row {
+        uint32_t before;
+        uint32_t after;
+    };
+    const Row rows[] = {
+        {kAttrReadOnly | kAttrArchive, kAttrArchive},
+        {kAttrHidden | kAttrSystem, kAttrNormal},
+        {kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive, kAttrArchive},
+        {kAttrNormal, kAttrNormal},
+    };
+    for (const Row& r : rows) {
+        files.AddFile(kFile, "abc", r.before);
+        files.SetTimes(kFile, 11, 22, 33);
+        KeepFile();
+        job.nOvwr = 1;
+        ASSERT_EQ(Wipe(kFile), Success) << r.before;
+        EXPECT_EQ(files.Attributes(kFile), r.after) << r.before;
+        // The times read are written back with the attributes.
+        EXPECT_EQ(files.StatusOf(kFile).m_mtime, 22);
+    }
+}
+
+TEST_F(WipeFile, DefaultsLeaveNothingBehind) {
+    files.AddFile(kFile, std::string(10000, 's'), kAttrReadOnly);
+    files.AddFile("C:\\W\\other.txt", "keep");
+    ASSERT_EQ(Wipe(kFile), Success);
+    EXPECT_THAT(files.List("C:\\W"), ElementsAre("other.txt"));
+    EXPECT_EQ(files.Content("C:\\W\\other.txt"), "keep");
+    // Truncated, renamed, dated, then removed under the new name.
+    const std::vector<std::string> tail =
+        TraceOf({"Open C:\\W\\a.txt create-rw", "Rename", "SetStatus", "Remove"});
+    ASSERT_EQ(tail.size(), 5u);
+    EXPECT_EQ(tail[1], "Open C:\\W\\a.txt create-rw");
+    EXPECT_EQ(tail[2].rfind("Rename C:\\W\\a.txt -> C:\\W\\", 0), 0u);
+    EXPECT_NE(tail[3].find("m=" + std::to_string(January1998())), std::string::npos) << tail[3];
+    EXPECT_EQ(tail[4], "Remove " + job.m_strPath);
+    EXPECT_EQ(files.OpenCount(), 0);
+}
+
+TEST_F(WipeFile, StepBoxesInOrder) {
+    files.AddFile(kFile, "abc");
+    job.Confirm = 1;
+    job.rRen = 2;
+    job.m_nOverrun = 10;
+    job.nOvwr = 3;
+    ASSERT_EQ(Wipe(kFile), Success);
+    std::vector<std::string> steps;
+    for (const std::string& e : ui.Filter("Box Tidewipe Processing Status 0x40: Processing '")) {
+        steps.push_back(e.substr(e.find("\\n") + 2));
+    }
+    EXPECT_THAT(steps, ElementsAre("Delete Attributes", "Overwrite Done ! (Pass 1/3)",
+                                   "Overwrite Done ! (Pass 2/3)", "Overwrite Done ! (Pass 3/3)",
+                                   "Overwrite", "Overrun write complete", "Truncate File Length",
+                                   "Change Name", "Change Name (Windows similar)", "Change Date",
+                                   "All Delete Process"));
+    // Boxes after a rename name the file as it is now called.
+    const std::vector<std::string> boxes = ui.Filter("Box");
+    EXPECT_NE(boxes[6].find("Processing 'a.txt'"), std::string::npos);
+    EXPECT_EQ(boxes[7].find("Processing 'a.txt'"), std::string::npos);
+
+    ui.events.clear();
+    files.AddFile(kFile, "abc");
+    job.Confirm = 0;
+    ASSERT_EQ(Wipe(kFile), Success);
+    EXPECT_TRUE(ui.events.empty());
+}
+
+TEST_F(WipeFile, AdditionalWipeCallPoints) {
+    struct Row {
+        int32_t oneShot;
+        std::vector<std::string> sequence;
+    };
+    const std::string pass = "pass";
+    const Row rows[] = {
+        {0, {"pass 1/3", "extra", "pass 2/3", "extra", "pass 3/3", "extra"}},
+        {1, {"pass 1/3", "pass 2/3", "pass 3/3", "extra"}},
+    };
+    for (const Row& r : rows) {
+        files.AddFile(kFile, "abc");
+        KeepFile();
+        job.Confirm = 1;
+        job.AddWipe = 1;
+        job.nAnticacheSize = 1;
+        job.bAntiOneShot = r.oneShot;
+        ui.events.clear();
+        ASSERT_EQ(Wipe(kFile), Success);
+        std::vector<std::string> seen;
+        for (const std::string& e : ui.Filter("Box")) {
+            const size_t p = e.find("Overwrite Done ! (Pass ");
+            if (p != std::string::npos) seen.push_back("pass " + e.substr(p + 23, 3));
+            if (e.find("Make Additional Wipe temporary file") != std::string::npos)
+                seen.push_back("extra");
+        }
+        EXPECT_EQ(seen, r.sequence) << r.oneShot;
+        EXPECT_THAT(files.List("C:\\W"), ElementsAre("a.txt"));
+    }
+}
+
+// Every kind of failure at every stage: the code, and the file still on disk under the name
+// the job reports.
+TEST_F(WipeFile, FailuresReturnTheirStageCode) {
+    struct Row {
+        const char* what;
+        CallKind kind;
+        int n;
+        int cause;
+        int32_t passes;
+        int32_t rename;
+        int code;
+    };
+    const Row rows[] = {
+        {"first status read", CallKind::GetStatus, 1, kCauseFileNotFound, 3, 1, ErrGetAttributes},
+        {"attribute write", CallKind::SetStatus, 1, kCauseAccessDenied, 3, 1, ErrChangeAttributes},
+        {"status re-read", CallKind::GetStatus, 2, kCauseFileNotFound, 3, 1, ErrOpen},
+        {"first pass open", CallKind::Open, 1, kCauseSharingViolation, 3, 1, ErrOpen},
+        {"a pass write", CallKind::Write, 1, kCauseDiskFull, 3, 1, ErrWrite},
+        {"second pass open", CallKind::Open, 2, kCauseSharingViolation, 3, 1, ErrWrite},
+        {"pass flush", CallKind::Flush, 2, kCauseDiskFull, 3, 1, ErrWrite},
+        {"pass close", CallKind::Close, 1, kCauseDiskFull, 3, 1, ErrWrite},
+        {"mark open", CallKind::Open, 4, kCauseSharingViolation, 3, 1, ErrWrite},
+        {"mark open, no pass", CallKind::Open, 1, kCauseSharingViolation, 0, 1, ErrOpen},
+        {"mark write, no pass", CallKind::Write, 1, kCauseDiskFull, 0, 1, ErrOpen},
+        {"overrun open", CallKind::Open, 5, kCauseSharingViolation, 3, 1, ErrTruncate},
+        {"overrun seek", CallKind::SeekToEnd, 1, kCauseBadSeek, 3, 1, ErrTruncate},
+        {"truncation open", CallKind::Open, 6, kCauseSharingViolation, 3, 1, ErrTruncate},
+        {"random rename", CallKind::Rename, 1, kCauseAccessDenied, 3, 1, ErrRename},
+        {"windows-like rename", CallKind::Rename, 2, kCauseAccessDenied, 3, 2, ErrRename},
+        {"date status read", CallKind::GetStatus, 3, kCauseFileNotFound, 3, 1, ErrChangeDate},
+        {"date write", CallKind::SetStatus, 2, kCauseAccessDenied, 3, 1, ErrChangeDate},
+        {"removal", CallKind::Remove, 1, kCauseAccessDenied, 3, 1, ErrDelete},
+    };
+    int folder = 0;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const std::string dir = "C:\\F" + std::to_string(++folder) + "\\";
+        files.AddFolder(dir);
+        files.AddFile(dir + "t.txt", std::string(3000, 't'), kAttrReadOnly);
+        job.nOvwr = r.passes;
+        job.rRen = r.rename;
+        job.m_nOverrun = 100;
+        job.Date = 1;
+        job.rZLen = 1;
+        job.bNotDel = 0;
+        Target(dir + "t.txt");
+        files.FailNth(r.kind, r.n, r.cause);
+        ui.events.clear();
+        EXPECT_EQ(job.WipeFile(nullptr), r.code);
+        EXPECT_TRUE(files.Exists(job.m_strPath)) << job.m_strPath;
+        EXPECT_EQ(files.List(dir).size(), 1u);
+        EXPECT_EQ(files.OpenCount(), 0);
+        EXPECT_TRUE(ui.events.empty());  // the driver reports; the pipeline shows nothing
+        files.ClearFaults();
+    }
+}
+
+TEST_F(WipeFile, WhatAFailureLeavesBehind) {
+    // Attributes cleared, contents intact.
+    files.AddFile(kFile, "secret", kAttrReadOnly);
+    files.FailNth(CallKind::Open, 1, kCauseSharingViolation);
+    EXPECT_EQ(Wipe(kFile), ErrOpen);
+    EXPECT_EQ(files.Content(kFile), "secret");
+    EXPECT_EQ(files.Attributes(kFile), kAttrNormal);
+
+    // A rename, then a failed date: the job names the file by its new name.
+    files.ClearFaults();
+    files.AddFile(kFile, "secret");
+    files.FailNth(CallKind::SetStatus, 2, kCauseAccessDenied);
+    EXPECT_EQ(Wipe(kFile), ErrChangeDate);
+    EXPECT_NE(job.m_strPath, kFile);
+    EXPECT_FALSE(files.Exists(kFile));
+    EXPECT_TRUE(files.Exists(job.m_strPath));
+    EXPECT_EQ(job.m_strFolder + job.m_strFoundName, job.m_strPath);
+    EXPECT_EQ(job.m_strName, job.m_strFoundName);
+    EXPECT_EQ(files.Size(job.m_strPath), 0);
+}
+
+TEST_F(WipeFile, HardwareErrorShowsItsOwnBox) {
+    files.AddFile(kFile, std::string(5000, 'h'));
+    job.NDispE = 1;  // does not silence this box
+    files.FailNth(CallKind::Write, 2, kCauseHardIO);
+    EXPECT_EQ(Wipe(kFile), ErrWrite);
+    EXPECT_THAT(ui.events, ElementsAre("Box Error 0x40010: File I/O Error (Hardware Error)"));
+    EXPECT_EQ(files.OpenCount(), 0);
+}
+
+TEST_F(WipeFile, CheckTargetSplitsAndExcludes) {
+    struct Row {
+        const char* path;
+        uint32_t attributes;
+        bool eligible;
+        const char* folder;
+        const char* name;
+    };
+    const Row rows[] = {
+        {"C:\\W\\plain.txt", kAttrArchive, true, "C:\\W\\", "plain.txt"},
+        {"C:\\W\\ro.txt", kAttrReadOnly, true, "C:\\W\\", "ro.txt"},
+        {"C:\\W\\hidden.sys", kAttrHidden | kAttrSystem, true, "C:\\W\\", "hidden.sys"},
+        {"C:\\W\\temp.tmp", kAttrTemporary, false, "C:\\W\\", "temp.tmp"},
+        {"C:\\W\\sparse.dat", kAttrSparse, false, "C:\\W\\", "sparse.dat"},
+        {"C:\\W\\offline.dat", kAttrOffline, false, "C:\\W\\", "offline.dat"},
+        {"C:/W/slash.txt", kAttrArchive, true, "C:/W/", "slash.txt"},
+        {"D:drive.txt", kAttrArchive, true, "D:", "drive.txt"},
+        {"bare.txt", kAttrArchive, true, "", "bare.txt"},
+    };
+    for (const Row& r : rows) {
+        files.AddFile(r.path, "x", r.attributes);
+        job.m_strPath = r.path;
+        EXPECT_EQ(job.CheckTarget(), r.eligible) << r.path;
+        EXPECT_EQ(job.m_strFolder, r.folder) << r.path;
+        EXPECT_EQ(job.m_strName, r.name) << r.path;
+        EXPECT_EQ(job.m_bFound, 1);
+        EXPECT_EQ(static_cast<uint32_t>(job.m_nAttributes), files.Attributes(r.path));
+    }
+    for (const char* path :
+         {"C:\\W", "C:\\W\\missing.txt", "", "C:\\W\\*.txt", "C:\\W\\p?ain.txt"}) {
+        job.m_strPath = path;
+        EXPECT_FALSE(job.CheckTarget()) << path;
+        if (std::string(path) != "C:\\W") {
+            EXPECT_EQ(job.m_bFound, 0) << path;
+            EXPECT_EQ(job.m_nAttributes, 0) << path;
+        }
+    }
+}
+
+TEST_F(WipeFile, RandomInRangeStaysInRangeAndCoversIt) {
+    struct Row {
+        int lo;
+        int hi;
+    };
+    for (const Row& r :
+         {Row{65, 90}, Row{0, 9}, Row{97, 122}, Row{48, 57}, Row{0, 254}, Row{5, 5}}) {
+        std::vector<int> seen(static_cast<size_t>(r.hi - r.lo + 1), 0);
+        for (int i = 0; i < 20000; ++i) {
+            const int v = job.RandomInRange(r.lo, r.hi);
+            ASSERT_GE(v, r.lo);
+            ASSERT_LE(v, r.hi);
+            ++seen[static_cast<size_t>(v - r.lo)];
+        }
+        for (size_t i = 0; i < seen.size(); ++i)
+            EXPECT_GT(seen[i], 0) << r.lo << "+" << i;
+    }
+}
+
+}  // namespace
