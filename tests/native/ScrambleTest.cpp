@@ -161,9 +161,9 @@ TEST_F(Scramble, ANameTakenAfterTheProbeFailsTheRename) {
 }
 
 TEST_F(Scramble, CandidatesThatDoNotFitThePathBufferAreNeverUsed) {
-    // 250 + 12 characters would not fit in 259.
-    const std::string dir = "C:\\" + std::string(246, 'd') + "\\";
-    ASSERT_EQ(dir.size(), 250u);
+    // The shortest candidates have 9 characters (EXCEL8.X3): 251 + 9 does not fit in 259.
+    const std::string dir = "C:\\" + std::string(247, 'd') + "\\";
+    ASSERT_EQ(dir.size(), 251u);
     files.AddFolder(dir);
     files.AddFile(dir + "a.txt", "data");
     RenameOnly(job, 2);
