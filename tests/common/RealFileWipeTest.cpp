@@ -78,7 +78,9 @@ void RealFileWipe::CreateFolder(const std::string& folder) {
 }
 #else
 #include <sys/stat.h>
-void RealFileWipe::CreateFolder(const std::string& folder) { mkdir(folder.c_str(), 0755); }
+void RealFileWipe::CreateFolder(const std::string& folder) {
+    mkdir(folder.c_str(), 0755);
+}
 #endif
 
 namespace {

@@ -10,7 +10,8 @@ namespace {
 
 std::vector<uint8_t> ByNext(JobRandom& r, size_t n) {
     std::vector<uint8_t> out(n);
-    for (uint8_t& b : out) b = r.Next();
+    for (uint8_t& b : out)
+        b = r.Next();
     return out;
 }
 
@@ -54,7 +55,8 @@ TEST(JobRandom, BytesAreRoughlyUniform) {
     std::array<int, 256> counts{};
     std::vector<uint8_t> buf(1 << 20);
     r.Fill(buf.data(), buf.size());
-    for (uint8_t v : buf) ++counts[v];
+    for (uint8_t v : buf)
+        ++counts[v];
     // 4096 expected per value; a broken lane or byte order shows as far larger deviations.
     for (int c : counts) {
         EXPECT_GT(c, 3700);
@@ -62,7 +64,8 @@ TEST(JobRandom, BytesAreRoughlyUniform) {
     }
     // Neighbouring bytes are not copies of each other.
     size_t same = 0;
-    for (size_t i = 1; i < buf.size(); ++i) same += buf[i] == buf[i - 1];
+    for (size_t i = 1; i < buf.size(); ++i)
+        same += buf[i] == buf[i - 1];
     EXPECT_LT(same, buf.size() / 200);
 }
 

@@ -15,11 +15,14 @@
 
 namespace realfiles {
 
-std::unique_ptr<FileLayer> MakeLayer() { return std::make_unique<PosixFileLayer>(); }
+std::unique_ptr<FileLayer> MakeLayer() {
+    return std::make_unique<PosixFileLayer>();
+}
 
 std::string MakeFolder() {
     const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/tw-real-XXXXXX";
+    std::string templ =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/tw-real-XXXXXX";
     if (mkdtemp(&templ[0]) == nullptr) throw std::runtime_error("mkdtemp failed");
     return templ + "/";
 }

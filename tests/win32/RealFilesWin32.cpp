@@ -8,7 +8,9 @@
 
 namespace realfiles {
 
-std::unique_ptr<FileLayer> MakeLayer() { return std::make_unique<Win32FileLayer>(); }
+std::unique_ptr<FileLayer> MakeLayer() {
+    return std::make_unique<Win32FileLayer>();
+}
 
 std::string MakeFolder() {
     char temp[MAX_PATH];
@@ -50,7 +52,8 @@ std::string Read(const std::string& path) {
     std::string out;
     char buf[65536];
     DWORD n = 0;
-    while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n > 0) out.append(buf, n);
+    while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n > 0)
+        out.append(buf, n);
     CloseHandle(h);
     return out;
 }
