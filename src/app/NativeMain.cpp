@@ -1,10 +1,12 @@
 // Tidewipe's native front end: runs a delete job over the files named on the command line with
 // the POSIX file layer and no windows. Boxes are printed; the log goes to standard output.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/MemoryProfileStore.h"
 #include "app/WipeOptions.h"
@@ -24,7 +26,9 @@ public:
     void Beep(unsigned) override {}
     bool Confirm(const std::string&) override { return true; }
     std::unique_ptr<ProgressWindow> CreateProgress() override { return nullptr; }
-    void Sleep(unsigned) override {}
+    void Sleep(unsigned milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
 };
 
 void Usage() {

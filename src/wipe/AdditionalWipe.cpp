@@ -6,6 +6,7 @@
 
 #include "job/DeleteJob.h"
 #include "job/Format.h"
+#include "job/JobUi.h"
 #include "job/TextSource.h"
 #include "res/resource.h"
 #include "wipe/FileLayer.h"
@@ -17,6 +18,10 @@ constexpr int64_t kMiB = 1048576;
 // The largest size whose byte count 32-bit signed arithmetic can still express; larger stored
 // sizes are held there rather than wrapping around.
 constexpr int64_t kMaxAnticacheMegabytes = 2047;
+
+// A taken name is drawn again every 50 ms, for at most ten seconds.
+constexpr unsigned kNameRetryMilliseconds = 50;
+constexpr int kMaxNameAttempts = 200;
 
 // Drive and directory of a path, the way the runtime's path splitter sees them: a drive is a
 // letter and colon at the start, the directory runs to the last separator.
@@ -49,8 +54,11 @@ int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
     }
 
     std::string path;
-    for (;;) {
-        // Each try reseeds from the seconds clock, so a taken name recurs until the next second.
+    for (int attempt = 0;; ++attempt) {
+        // Each try reseeds from the seconds clock, so a taken name recurs until the next second:
+        // wait a little between tries rather than spin, and give up if the clock never moves.
+        if (attempt == kMaxNameAttempts) return 0;
+        if (attempt > 0) m_ui.Sleep(kNameRetryMilliseconds);
         Reseed();
         std::string name = "_c";
         for (int i = 0; i < 6; ++i)

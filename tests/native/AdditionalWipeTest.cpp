@@ -157,6 +157,17 @@ TEST_F(AdditionalWipe, ATakenNameIsRedrawnOnceTheSecondChanges) {
     EXPECT_THAT(files.List("C:\\W"), ElementsAre(first.substr(5), "report.doc"));
 }
 
+TEST_F(AdditionalWipe, AClockThatNeverMovesEndsTheSearch) {
+    files.OnCall([&](const Call& c) {
+        if (c.kind == CallKind::GetStatus && !files.Exists(c.path)) files.AddFile(c.path, "taken");
+    });
+    EXPECT_EQ(job.MakeAdditionalWipeFile("C:\\W\\report.doc"), 0);
+    EXPECT_EQ(TraceOf({"GetStatus"}).size(), 200u);
+    EXPECT_EQ(ui.Filter("Sleep 50").size(), 199u);
+    EXPECT_TRUE(TraceOf({"Open", "Remove"}).empty());
+    EXPECT_THAT(files.List("C:\\W"), ElementsAre(TraceOf({"GetStatus"})[0].substr(15)));
+}
+
 TEST_F(AdditionalWipe, FailuresRemoveTheScratchFile) {
     struct Row {
         const char* what;
