@@ -23,8 +23,8 @@ protected:
         m_root = realfiles::MakeFolder();
         work = m_root + "work" + m_sep;
         sentinel = m_root + "sentinel" + m_sep;
-        CreateFolder(work);
-        CreateFolder(sentinel);
+        realfiles::CreateFolder(work);
+        realfiles::CreateFolder(sentinel);
         realfiles::Write(sentinel + "keep.txt", "do not touch");
         realfiles::Write(sentinel + "a.txt", "same name, other folder");
         job.m_pLog = &log;
@@ -37,8 +37,6 @@ protected:
         EXPECT_EQ(realfiles::Read(sentinel + "a.txt"), "same name, other folder");
         realfiles::RemoveTree(m_root);
     }
-
-    static void CreateFolder(const std::string& folder);
 
     int Wipe(const std::string& path) {
         job.m_strPath = path;
@@ -53,11 +51,7 @@ protected:
         job.bNotDel = 1;
     }
 
-#ifdef _WIN32
-    const char* m_sep = "\\";
-#else
-    const char* m_sep = "/";
-#endif
+    const std::string m_sep = std::string(1, realfiles::Traits().separator);
     std::string m_root;
     std::string work;
     std::string sentinel;
@@ -68,22 +62,6 @@ protected:
     DeleteJob job{*files, ui, texts, clock};
     std::string log;
 };
-
-}  // namespace
-
-#ifdef _WIN32
-#include <windows.h>
-void RealFileWipe::CreateFolder(const std::string& folder) {
-    CreateDirectoryA(folder.c_str(), nullptr);
-}
-#else
-#include <sys/stat.h>
-void RealFileWipe::CreateFolder(const std::string& folder) {
-    mkdir(folder.c_str(), 0755);
-}
-#endif
-
-namespace {
 
 TEST_F(RealFileWipe, DefaultsRemoveTheFileAndLeaveNothingElse) {
     realfiles::Write(work + "a.txt", std::string(100000, 's'));

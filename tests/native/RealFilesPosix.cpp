@@ -1,19 +1,38 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/posix/PosixFileLayer.h"
 #include "support/RealFiles.h"
 
 namespace realfiles {
+
+const PlatformTraits& Traits() {
+    static const PlatformTraits traits = {
+        '/',
+        kCauseFileNotFound,  // ENOENT names no folder
+        true,
+        false,  // a birth time, where kept, cannot be set
+        false,
+        false,  // removal is the folder's business, not the file's
+        false,  // the lock binds openers, not the name
+        false,
+        kAttrNormal,
+    };
+    return traits;
+}
 
 std::unique_ptr<FileLayer> MakeLayer() {
     return std::make_unique<PosixFileLayer>();
@@ -25,6 +44,10 @@ std::string MakeFolder() {
         std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/tw-real-XXXXXX";
     if (mkdtemp(&templ[0]) == nullptr) throw std::runtime_error("mkdtemp failed");
     return templ + "/";
+}
+
+void CreateFolder(const std::string& path) {
+    if (mkdir(path.c_str(), 0755) != 0) throw std::runtime_error("cannot make " + path);
 }
 
 void RemoveTree(const std::string& folder) {
@@ -54,6 +77,24 @@ std::string Read(const std::string& path) {
     return s.str();
 }
 
+bool Exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+void SetSize(const std::string& path, int64_t size) {
+    if (truncate(path.c_str(), static_cast<off_t>(size)) != 0)
+        throw std::runtime_error("cannot resize " + path);
+}
+
+void SetAccessTime(const std::string& path, int64_t seconds) {
+    struct timespec times[2] = {};
+    times[0].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = UTIME_OMIT;
+    if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+        throw std::runtime_error("cannot set the access time of " + path);
+}
+
 std::vector<std::string> List(const std::string& folder) {
     std::vector<std::string> names;
     DIR* dir = opendir(folder.c_str());
@@ -74,6 +115,19 @@ void SetReadOnly(const std::string& path, bool readOnly) {
 bool IsReadOnly(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
+}
+
+std::string CurrentFolder() {
+    std::vector<char> buffer(4096);
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) return "";
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
+bool SetCurrentFolder(const std::string& folder) {
+    return chdir(folder.c_str()) == 0;
 }
 
 namespace {

@@ -8,6 +8,26 @@
 
 namespace realfiles {
 
+namespace {
+// Wine stores no creation time: it reads back as the write time, as on Linux.
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+}  // namespace
+
+const PlatformTraits& Traits() {
+    static const PlatformTraits traits = {
+        '\\',
+        kCauseBadPath,  // ERROR_PATH_NOT_FOUND
+        false,         !UnderWine(), true, true,
+        true,  // share mode 0 covers deletion too
+        true,
+        kAttrArchive,  // set by the file system on every new file
+    };
+    return traits;
+}
+
 std::unique_ptr<FileLayer> MakeLayer() {
     return std::make_unique<Win32FileLayer>();
 }
@@ -21,6 +41,10 @@ std::string MakeFolder() {
         if (CreateDirectoryA(folder.c_str(), nullptr)) return folder + "\\";
         if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot make folder");
     }
+}
+
+void CreateFolder(const std::string& path) {
+    if (!CreateDirectoryA(path.c_str(), nullptr)) throw std::runtime_error("cannot make " + path);
 }
 
 void RemoveTree(const std::string& folder) {
@@ -58,6 +82,31 @@ std::string Read(const std::string& path) {
     return out;
 }
 
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void SetSize(const std::string& path, int64_t size) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + path);
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    const bool done = SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    CloseHandle(h);
+    if (!done) throw std::runtime_error("cannot resize " + path);
+}
+
+void SetAccessTime(const std::string& path, int64_t seconds) {
+    HANDLE h =
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + path);
+    const ULONGLONG ticks = static_cast<ULONGLONG>(seconds + 11644473600LL) * 10000000ULL;
+    const FILETIME access = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const bool done = SetFileTime(h, nullptr, &access, nullptr);
+    CloseHandle(h);
+    if (!done) throw std::runtime_error("cannot set the access time of " + path);
+}
+
 std::vector<std::string> List(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
@@ -79,6 +128,16 @@ void SetReadOnly(const std::string& path, bool readOnly) {
 bool IsReadOnly(const std::string& path) {
     const DWORD attrs = GetFileAttributesA(path.c_str());
     return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+std::string CurrentFolder() {
+    char folder[MAX_PATH];
+    const DWORD n = GetCurrentDirectoryA(sizeof(folder), folder);
+    return n == 0 || n >= sizeof(folder) ? std::string() : std::string(folder, n);
+}
+
+bool SetCurrentFolder(const std::string& folder) {
+    return SetCurrentDirectoryA(folder.c_str()) != 0;
 }
 
 namespace {
