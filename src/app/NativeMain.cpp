@@ -20,7 +20,7 @@ namespace {
 
 class ConsoleJobUi : public JobUi {
 public:
-    void MessageBox(const std::string& text, const std::string& title, unsigned) override {
+    void ShowBox(const std::string& text, const std::string& title, unsigned) override {
         std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
     }
     void Beep(unsigned) override {}

@@ -39,7 +39,7 @@ class JobUi {
 public:
     virtual ~JobUi() = default;
     // A message box with no owner window; waits for OK.
-    virtual void MessageBox(const std::string& text, const std::string& title, unsigned flags) = 0;
+    virtual void ShowBox(const std::string& text, const std::string& title, unsigned flags) = 0;
     virtual void Beep(unsigned type) = 0;
     // The confirmation before a job: true for OK, false for Cancel, Esc or the close box.
     virtual bool Confirm(const std::string& question) = 0;

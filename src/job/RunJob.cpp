@@ -38,7 +38,7 @@ int DeleteJob::RunJob(const std::string& text) {
     if (NDispN == 0) {
         progress = m_ui.CreateProgress();
         if (!progress) {
-            m_ui.MessageBox(kProgressCreateError, "Error", kMbOk | kMbIconWarning | kMbTopmost);
+            m_ui.ShowBox(kProgressCreateError, "Error", kMbOk | kMbIconWarning | kMbTopmost);
             NDispN = 1;  // for this job only; the stored setting stays
         }
     }
@@ -56,8 +56,8 @@ int DeleteJob::RunJob(const std::string& text) {
 
         if (!CheckTarget()) {
             if (NDispE == 0) {
-                m_ui.MessageBox(FormatText(m_texts.Load(IDS_EXCLUDE_BOX).c_str(), target.c_str()),
-                                "Information", kMbOk | kMbIconInformation | kMbTopmost);
+                m_ui.ShowBox(FormatText(m_texts.Load(IDS_EXCLUDE_BOX).c_str(), target.c_str()),
+                             "Information", kMbOk | kMbIconInformation | kMbTopmost);
             }
             ++errors;
             if (Log != 0) log += processlog::Excluded(m_texts, m_strPath);
@@ -78,9 +78,9 @@ int DeleteJob::RunJob(const std::string& text) {
             } else {
                 if (NDispE == 0) {
                     const std::string reason = processlog::Reason(m_texts, result);
-                    m_ui.MessageBox(FormatText(m_texts.Load(IDS_ERROR_BOX).c_str(),
-                                               m_strFoundName.c_str(), reason.c_str()),
-                                    "Error", kMbOk | kMbIconError | kMbTopmost);
+                    m_ui.ShowBox(FormatText(m_texts.Load(IDS_ERROR_BOX).c_str(),
+                                            m_strFoundName.c_str(), reason.c_str()),
+                                 "Error", kMbOk | kMbIconError | kMbTopmost);
                 }
                 ++errors;
                 if (Log != 0) log += processlog::Failed(m_texts, result, pathBefore);

@@ -31,7 +31,7 @@ int DeleteJob::MakeDummyFileEntries() {
         return m_strFolder + prefix + FormatText("%02d.tmp", index);
     };
     auto errorBox = [&](const char* text) {
-        m_ui.MessageBox(text, "Error", kMbOk | kMbIconError | kMbTopmost);
+        m_ui.ShowBox(text, "Error", kMbOk | kMbIconError | kMbTopmost);
     };
 
     // Paths that would not fit are never built; the stage then fails as a failed create does.

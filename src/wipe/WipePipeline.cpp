@@ -40,7 +40,7 @@ void DeleteJob::ShowStep(const std::string& step) {
     if (Confirm == 0) return;
     const std::string text =
         FormatText(m_texts.Load(IDS_STEP_BOX).c_str(), m_strFoundName.c_str(), step.c_str());
-    m_ui.MessageBox(text, m_texts.Load(IDS_STEP_BOX_TITLE), kMbOk | kMbIconInformation);
+    m_ui.ShowBox(text, m_texts.Load(IDS_STEP_BOX_TITLE), kMbOk | kMbIconInformation);
 }
 
 bool DeleteJob::CheckTarget() {
@@ -78,7 +78,7 @@ int DeleteJob::Pipeline::Run() {
         return Success;
     } catch (const FileException& e) {
         if (e.m_cause == kCauseHardIO) {
-            m_job.m_ui.MessageBox(kHardwareErrorText, "Error", kMbOk | kMbIconError | kMbTopmost);
+            m_job.m_ui.ShowBox(kHardwareErrorText, "Error", kMbOk | kMbIconError | kMbTopmost);
         }
     } catch (const StageFailed&) {
     } catch (const std::exception&) {

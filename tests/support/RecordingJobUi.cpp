@@ -56,7 +56,7 @@ std::vector<std::string> RecordingJobUi::Filter(const std::string& prefix) const
     return matching;
 }
 
-void RecordingJobUi::MessageBox(const std::string& text, const std::string& title, unsigned flags) {
+void RecordingJobUi::ShowBox(const std::string& text, const std::string& title, unsigned flags) {
     ++boxes;
     Add("Box " + title + " " + Hex(flags) + ": " + OneLine(text));
 }

@@ -38,7 +38,7 @@ public:
     // The events that begin with `prefix`, in order.
     std::vector<std::string> Filter(const std::string& prefix) const;
 
-    void MessageBox(const std::string& text, const std::string& title, unsigned flags) override;
+    void ShowBox(const std::string& text, const std::string& title, unsigned flags) override;
     void Beep(unsigned type) override;
     bool Confirm(const std::string& question) override;
     std::unique_ptr<ProgressWindow> CreateProgress() override;

@@ -9,9 +9,6 @@
 #include "dialogs/CDlgProgress.h"
 #include "res/controls.h"
 
-// windows.h maps MessageBox to MessageBoxA; the interface's method keeps its own name.
-#undef MessageBox
-
 static_assert(kProgressFileName == IDC_PROGRESS_FILE && kProgressBar == IDC_PROGRESS_BAR &&
                   kProgressStatus == IDC_PROGRESS_STATUS && kProgressMegabytes == IDC_PROGRESS_MB,
               "the job writes to the progress window's controls by these numbers");
@@ -42,7 +39,7 @@ private:
 
 }  // namespace
 
-void Win32JobUi::MessageBox(const std::string& text, const std::string& title, unsigned flags) {
+void Win32JobUi::ShowBox(const std::string& text, const std::string& title, unsigned flags) {
     ::MessageBoxA(nullptr, text.c_str(), title.c_str(), flags);
 }
 

@@ -9,7 +9,7 @@
 // confirmation dialog and the modeless progress window.
 class Win32JobUi : public JobUi {
 public:
-    void MessageBox(const std::string& text, const std::string& title, unsigned flags) override;
+    void ShowBox(const std::string& text, const std::string& title, unsigned flags) override;
     void Beep(unsigned type) override;
     // True only for OK: a confirmation that could not even be shown is no consent.
     bool Confirm(const std::string& question) override;
