@@ -48,3 +48,41 @@ void WriteGatherer::Reset(int64_t offset) {
     m_nUsed = 0;
     m_nBlockStart = offset < 0 ? 0 : offset;
 }
+
+void GatheringFileHandle::Write(const void* data, size_t size) {
+    CheckOpen();
+    m_gather.Write(data, size);
+}
+
+int64_t GatheringFileHandle::SeekToEnd() {
+    CheckOpen();
+    m_gather.Drain();
+    const int64_t position = SystemSeekToEnd();
+    m_gather.Reset(position);
+    return position;
+}
+
+void GatheringFileHandle::Flush() {
+    CheckOpen();
+    m_gather.Drain();
+    SystemFlush();
+}
+
+void GatheringFileHandle::Close() {
+    if (!IsOpen()) return;
+    std::exception_ptr failure;
+    if (!m_gather.Failed()) {
+        try {
+            m_gather.Drain();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    try {
+        SystemClose();
+    } catch (...) {
+        // The write-out failure is the one worth reporting.
+        if (!failure) throw;
+    }
+    if (failure) std::rethrow_exception(failure);
+}

@@ -5,6 +5,8 @@
 #include <exception>
 #include <memory>
 
+#include "wipe/FileLayer.h"
+
 // Where gathered blocks go: the platform's write call. WriteOut writes all of its bytes or
 // throws.
 class BlockSink {
@@ -46,4 +48,34 @@ private:
     size_t m_nUsed = 0;
     int64_t m_nBlockStart = 0;  // file offset of m_buffer[0]
     std::exception_ptr m_failure;
+};
+
+// An open file whose writes go through a gatherer. The platforms supply only the system calls;
+// the order of draining, syncing and closing, and the rule that a write-out failure is
+// reported once, live here.
+class GatheringFileHandle : public FileHandle, private BlockSink {
+public:
+    void Write(const void* data, size_t size) final;
+    int64_t SeekToEnd() final;
+    void Flush() final;
+    // A write-out failure that an earlier call already reported is not reported again.
+    void Close() final;
+
+protected:
+    // The platform's calls on the open file; each throws FileException on failure.
+    virtual bool IsOpen() const = 0;
+    virtual void ThrowNotOpen() const = 0;
+    virtual void WriteAll(const uint8_t* data, size_t size) = 0;
+    virtual int64_t SystemSeekToEnd() = 0;
+    virtual void SystemFlush() = 0;
+    // Releases the file in every case, and throws only after that.
+    virtual void SystemClose() = 0;
+
+private:
+    void WriteOut(const uint8_t* data, size_t size) final { WriteAll(data, size); }
+    void CheckOpen() const {
+        if (!IsOpen()) ThrowNotOpen();
+    }
+
+    WriteGatherer m_gather{*this};
 };

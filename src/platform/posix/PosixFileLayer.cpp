@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include <exception>
 #include <limits>
 #include <memory>
 #include <string>
@@ -115,7 +114,7 @@ bool MatchPlain(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
-class PosixOpenFile : public FileHandle, private BlockSink {
+class PosixOpenFile : public GatheringFileHandle {
 public:
     PosixOpenFile(int fd, std::string path) : m_fd(fd), m_strPath(std::move(path)) {}
 
@@ -125,58 +124,12 @@ public:
         if (m_fd >= 0) ::close(m_fd);
     }
 
-    void Write(const void* data, size_t size) override {
-        CheckOpen();
-        m_gather.Write(data, size);
-    }
-
-    int64_t SeekToEnd() override {
-        CheckOpen();
-        m_gather.Drain();
-        const off_t position = ::lseek(m_fd, 0, SEEK_END);
-        if (position < 0) {
-            const int error = errno;
-            throw FileException(error == EBADF ? kCauseInvalidFile : kCauseBadSeek, error,
-                                m_strPath);
-        }
-        m_gather.Reset(position);
-        return position;
-    }
-
-    void Flush() override {
-        CheckOpen();
-        m_gather.Drain();
-        while (::fsync(m_fd) != 0) {
-            if (errno != EINTR) ThrowErrno(errno, m_strPath);
-        }
-    }
-
-    // A write-out failure that an earlier call already reported is not reported again.
-    void Close() override {
-        if (m_fd < 0) return;
-        std::exception_ptr failure;
-        if (!m_gather.Failed()) {
-            try {
-                m_gather.Drain();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        }
-        const int fd = m_fd;
-        m_fd = -1;
-        // On Linux the descriptor is gone even when close reports EINTR.
-        const int rc = ::close(fd);
-        const int error = errno;
-        if (failure) std::rethrow_exception(failure);
-        if (rc != 0 && error != EINTR) ThrowErrno(error, m_strPath);
-    }
-
 private:
-    void CheckOpen() const {
-        if (m_fd < 0) throw FileException(kCauseInvalidFile, EBADF, m_strPath);
-    }
+    bool IsOpen() const override { return m_fd >= 0; }
 
-    void WriteOut(const uint8_t* data, size_t size) override {
+    void ThrowNotOpen() const override { throw FileException(kCauseInvalidFile, EBADF, m_strPath); }
+
+    void WriteAll(const uint8_t* data, size_t size) override {
         while (size != 0) {
             const ssize_t n = ::write(m_fd, data, size);
             if (n < 0) {
@@ -189,9 +142,31 @@ private:
         }
     }
 
+    int64_t SystemSeekToEnd() override {
+        const off_t position = ::lseek(m_fd, 0, SEEK_END);
+        if (position < 0) {
+            const int error = errno;
+            throw FileException(error == EBADF ? kCauseInvalidFile : kCauseBadSeek, error,
+                                m_strPath);
+        }
+        return position;
+    }
+
+    void SystemFlush() override {
+        while (::fsync(m_fd) != 0) {
+            if (errno != EINTR) ThrowErrno(errno, m_strPath);
+        }
+    }
+
+    void SystemClose() override {
+        const int fd = m_fd;
+        m_fd = -1;
+        // On Linux the descriptor is gone even when close reports EINTR.
+        if (::close(fd) != 0 && errno != EINTR) ThrowErrno(errno, m_strPath);
+    }
+
     int m_fd;
     std::string m_strPath;
-    WriteGatherer m_gather{*this};
 };
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <limits>
 #include <memory>
 #include <string>
@@ -98,7 +97,7 @@ void WriteTimes(const std::string& path, const FileStatus& status) {
     if (!CloseHandle(file)) ThrowLastError(path);
 }
 
-class Win32OpenFile : public FileHandle, private BlockSink {
+class Win32OpenFile : public GatheringFileHandle {
 public:
     Win32OpenFile(HANDLE file, std::string path) : m_hFile(file), m_strPath(std::move(path)) {}
 
@@ -108,54 +107,14 @@ public:
         if (m_hFile != INVALID_HANDLE_VALUE) CloseHandle(m_hFile);
     }
 
-    void Write(const void* data, size_t size) override {
-        CheckOpen();
-        m_gather.Write(data, size);
-    }
-
-    int64_t SeekToEnd() override {
-        CheckOpen();
-        m_gather.Drain();
-        LARGE_INTEGER distance;
-        distance.QuadPart = 0;
-        LARGE_INTEGER position;
-        if (!SetFilePointerEx(m_hFile, distance, &position, FILE_END)) ThrowLastError(m_strPath);
-        m_gather.Reset(position.QuadPart);
-        return position.QuadPart;
-    }
-
-    void Flush() override {
-        CheckOpen();
-        m_gather.Drain();
-        if (!FlushFileBuffers(m_hFile)) ThrowLastError(m_strPath);
-    }
-
-    // A write-out failure that an earlier call already reported is not reported again.
-    void Close() override {
-        if (m_hFile == INVALID_HANDLE_VALUE) return;
-        std::exception_ptr failure;
-        if (!m_gather.Failed()) {
-            try {
-                m_gather.Drain();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        }
-        HANDLE file = m_hFile;
-        m_hFile = INVALID_HANDLE_VALUE;
-        const BOOL closed = CloseHandle(file);
-        const DWORD error = GetLastError();
-        if (failure) std::rethrow_exception(failure);
-        if (!closed) ThrowError(error, m_strPath);
-    }
-
 private:
-    void CheckOpen() const {
-        if (m_hFile == INVALID_HANDLE_VALUE)
-            throw FileException(kCauseInvalidFile, ERROR_INVALID_HANDLE, m_strPath);
+    bool IsOpen() const override { return m_hFile != INVALID_HANDLE_VALUE; }
+
+    void ThrowNotOpen() const override {
+        throw FileException(kCauseInvalidFile, ERROR_INVALID_HANDLE, m_strPath);
     }
 
-    void WriteOut(const uint8_t* data, size_t size) override {
+    void WriteAll(const uint8_t* data, size_t size) override {
         DWORD written = 0;
         if (!WriteFile(m_hFile, data, static_cast<DWORD>(size), &written, nullptr))
             ThrowLastError(m_strPath);
@@ -163,9 +122,26 @@ private:
         if (written != size) throw FileException(kCauseDiskFull, ERROR_DISK_FULL, m_strPath);
     }
 
+    int64_t SystemSeekToEnd() override {
+        LARGE_INTEGER distance;
+        distance.QuadPart = 0;
+        LARGE_INTEGER position;
+        if (!SetFilePointerEx(m_hFile, distance, &position, FILE_END)) ThrowLastError(m_strPath);
+        return position.QuadPart;
+    }
+
+    void SystemFlush() override {
+        if (!FlushFileBuffers(m_hFile)) ThrowLastError(m_strPath);
+    }
+
+    void SystemClose() override {
+        HANDLE file = m_hFile;
+        m_hFile = INVALID_HANDLE_VALUE;
+        if (!CloseHandle(file)) ThrowLastError(m_strPath);
+    }
+
     HANDLE m_hFile;
     std::string m_strPath;
-    WriteGatherer m_gather{*this};
 };
 
 }  // namespace
