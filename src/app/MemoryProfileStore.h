@@ -31,9 +31,6 @@ public:
         return true;
     }
 
-    bool Has(const char* section, const char* entry) const {
-        return m_values.count(Key(section, entry)) != 0;
-    }
     const std::vector<Write>& Writes() const { return m_writes; }
 
 private:

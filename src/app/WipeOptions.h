@@ -31,7 +31,6 @@ struct WipeOptions {
     int32_t Log = 1;
 
     bool operator==(const WipeOptions& o) const;
-    bool operator!=(const WipeOptions& o) const { return !(*this == o); }
 };
 
 // The registry section that holds the options.

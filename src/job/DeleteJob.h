@@ -81,9 +81,6 @@ public:
     std::string GetFolder() const { return m_strFolder; }
     std::string GetFoundName() const { return m_strFoundName; }
 
-    // The generator that stands in for rand; tests look at its use through the file layer.
-    JobRandom& Random() { return m_random; }
-
 private:
     class Pipeline;
     friend class Pipeline;

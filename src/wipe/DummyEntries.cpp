@@ -18,7 +18,6 @@ constexpr size_t kDummyHeaderSize = sizeof(kDummyHeader) - 1;
 static_assert(kDummyHeaderSize == 60, "the dummy header line is 60 bytes");
 
 const char kDummyCreateError[] = "Dummy File I/O Error (Hardware Error)";
-const char kHardwareErrorText[] = "File I/O Error (Hardware Error)";
 
 }  // namespace
 
@@ -87,7 +86,7 @@ int DeleteJob::MakeDummyFileEntries() {
         ShowStep(m_texts.Load(IDS_STEP_DELETE_DUMMY));
     } catch (const FileException& e) {
         if (e.m_cause == kCauseHardIO) {
-            errorBox(kHardwareErrorText);
+            errorBox(wipe::kHardwareErrorText);
         } else {
             const std::string text =
                 FormatText(m_texts.Load(IDS_ERROR_BOX).c_str(), m_strFoundName.c_str(),

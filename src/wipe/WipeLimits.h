@@ -17,6 +17,9 @@ constexpr size_t kMaxPathChars = 259;
 constexpr uint32_t kProtectionBits = 0x01 | 0x02 | 0x04;           // read-only, hidden, system
 constexpr uint32_t kExcludedBits = 0x10 | 0x100 | 0x200 | 0x1000;  // folder, temp, sparse, offline
 
+// The box for a hardware input/output error, shown whatever the display options say.
+constexpr char kHardwareErrorText[] = "File I/O Error (Hardware Error)";
+
 inline bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }

@@ -14,10 +14,6 @@
 
 using wipe::kBufferSize;
 
-namespace {
-const char kHardwareErrorText[] = "File I/O Error (Hardware Error)";
-}  // namespace
-
 DeleteJob::DeleteJob(FileLayer& files, JobUi& ui, const TextSource& texts, Clock& clock)
     : m_files(files), m_ui(ui), m_texts(texts), m_clock(clock) {}
 
@@ -78,7 +74,8 @@ int DeleteJob::Pipeline::Run() {
         return Success;
     } catch (const FileException& e) {
         if (e.m_cause == kCauseHardIO) {
-            m_job.m_ui.ShowBox(kHardwareErrorText, "Error", kMbOk | kMbIconError | kMbTopmost);
+            m_job.m_ui.ShowBox(wipe::kHardwareErrorText, "Error",
+                               kMbOk | kMbIconError | kMbTopmost);
         }
     } catch (const StageFailed&) {
     } catch (const std::exception&) {
