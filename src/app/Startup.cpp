@@ -1,6 +1,9 @@
 #include "app/Startup.h"
 
 #include "job/Format.h"
+#include "job/TextSource.h"
+#include "res/resource.h"
+#include "wipe/FileLayer.h"
 
 const char kUninstallCommand[] = "/delete";
 
@@ -27,12 +30,11 @@ int RunStartup(StartupModes& modes, ProfileStore& profile, WipeOptions& options,
 }
 
 int QuickDelete(StartupModes& modes, ProfileStore& profile, WipeOptions& options, std::string& log,
-                const std::string& path) {
+                const FileLayer& files, const TextSource& texts, const std::string& path) {
     // Cut to fit, the quoted text could name another file: refuse instead.
-    if (path.size() > kMaxQuickDeletePath) {
-        modes.ShowError(
-            FormatText("The path is too long to be deleted (more than %d characters):\r\n%s",
-                       static_cast<int>(kMaxQuickDeletePath), path.c_str()));
+    if (files.Length(path) > kMaxQuickDeletePath) {
+        modes.ShowError(FormatText(texts.Load(IDS_QUICK_DELETE_TOO_LONG).c_str(),
+                                   static_cast<int>(kMaxQuickDeletePath), path.c_str()));
         return 1;
     }
     const std::string target = "\"" + path + "\"";

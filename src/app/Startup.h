@@ -5,7 +5,9 @@
 
 #include "app/WipeOptions.h"
 
+class FileLayer;
 class ProfileStore;
+class TextSource;
 
 // The modes that one start of the program can run. The Windows program implements them with
 // its dialogs; tests implement them with recorders.
@@ -34,11 +36,12 @@ int RunStartup(StartupModes& modes, ProfileStore& profile, WipeOptions& options,
 
 // Deletes one file chosen on the settings sheet's tools page: reloads the options as stored
 // (bNotDel excepted), runs a job over the quoted path and shows its log. A path too long for
-// the quoted target buffer is refused with an error box. Always 1.
+// the quoted target buffer, as `files` counts it, is refused with an error box. Always 1.
 int QuickDelete(StartupModes& modes, ProfileStore& profile, WipeOptions& options, std::string& log,
-                const std::string& path);
+                const FileLayer& files, const TextSource& texts, const std::string& path);
 
-// The longest path a quick delete takes: quoted, it must fit 260 bytes with its terminator.
+// The longest path a quick delete takes: quoted, it must fit 260 characters with its
+// terminator.
 constexpr size_t kMaxQuickDeletePath = 257;
 
 // The command line that asks for the uninstall; matched byte for byte.

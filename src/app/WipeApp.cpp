@@ -43,7 +43,7 @@ int WipeApp::RunStartup() {
 }
 
 int WipeApp::QuickDelete(std::string path) {
-    return ::QuickDelete(*this, Profile(), theJob, m_strLog, path);
+    return ::QuickDelete(*this, Profile(), theJob, m_strLog, theFiles, theTexts, path);
 }
 
 bool WipeApp::IsInstalled() {

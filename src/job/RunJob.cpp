@@ -48,13 +48,22 @@ int DeleteJob::RunJob(const std::string& text) {
     int index = 1;
     int errors = 0;
     int accumulator = 100;
+    // The folder of the last target that had a path: an empty target names no folder, and
+    // its empty one would send the dummy stage to the current directory.
+    std::string lastFolder;
+    bool anyPath = false;
     // Every counted target is handled, empty ones too (they are excluded), so that the count
     // in the confirmation, the header and the summary agree with what was done.
     for (int n = 0; n < m_nTargetCount; ++n) {
         const std::string target = targets.NextTarget();
         m_strPath = target;
 
-        if (!CheckTarget()) {
+        const bool eligible = CheckTarget();
+        if (!target.empty()) {
+            lastFolder = m_strFolder;
+            anyPath = true;
+        }
+        if (!eligible) {
             if (NDispE == 0) {
                 m_ui.ShowBox(FormatText(m_texts.Load(IDS_EXCLUDE_BOX).c_str(), target.c_str()),
                              "Information", kMbOk | kMbIconInformation | kMbTopmost);
@@ -92,7 +101,10 @@ int DeleteJob::RunJob(const std::string& text) {
         accumulator += 100;
     }
 
-    if (Dummy != 0) MakeDummyFileEntries();
+    if (Dummy != 0 && anyPath) {
+        m_strFolder = lastFolder;
+        MakeDummyFileEntries();
+    }
     progress.reset();
     if (Log != 0) log += processlog::Summary(m_texts, (index - 1) - errors, errors);
     return 1;

@@ -61,6 +61,8 @@ constexpr Entry kEnglish[] = {
     {IDS_STEP_ADDITIONAL_WIPE_FAILED, "Fail to make Anticache temporary file"},
     {IDS_LOG_CANCELLED, "Delete task is cencelled by user\r\n"},
     {IDS_REASON_FILE_TOO_LARGE, "File Exceed 2Gbytes"},
+    {IDS_QUICK_DELETE_TOO_LONG,
+     "The path is too long to be deleted (more than %d characters):\r\n%s"},
 };
 
 }  // namespace

@@ -85,4 +85,7 @@
 #define IDS_LOG_CANCELLED 57391
 #define IDS_REASON_FILE_TOO_LARGE 57392
 
+/* Our own strings, above the classic table's range */
+#define IDS_QUICK_DELETE_TOO_LONG 57400
+
 #endif /* TIDEWIPE_RES_RESOURCE_H */

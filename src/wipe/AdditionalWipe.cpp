@@ -64,7 +64,7 @@ int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
         for (int i = 0; i < 6; ++i)
             name += static_cast<char>(RandomInRange('0', '9'));
         path = folder + name + ".tmp";
-        if (!wipe::FitsPath(path)) return 0;
+        if (!wipe::FitsPath(m_files, path)) return 0;
         FileStatus status;
         if (!m_files.GetStatus(path, status)) break;
     }

@@ -35,7 +35,8 @@ int DeleteJob::MakeDummyFileEntries() {
 
     // Paths that would not fit are never built; the stage then fails as a failed create does.
     const std::string probe = m_strFolder + prefix + "*.*";
-    if (!wipe::FitsPath(probe) || (nFiles > 0 && !wipe::FitsPath(dummyPath(nFiles - 1)))) {
+    if (!wipe::FitsPath(m_files, probe) ||
+        (nFiles > 0 && !wipe::FitsPath(m_files, dummyPath(nFiles - 1)))) {
         errorBox(kDummyCreateError);
         return 0;
     }
@@ -45,16 +46,17 @@ int DeleteJob::MakeDummyFileEntries() {
     FindResult found;
     if (m_files.FindFirst(probe, found)) return 0;
 
-    // What this call made, so that a failure does not leave its files behind.
+    // What this call made and has not removed yet, so that a failure does not leave its files
+    // behind.
     std::vector<std::string> made;
+    size_t removed = 0;
     auto removeMade = [&]() {
-        for (const std::string& path : made) {
+        for (; removed < made.size(); ++removed) {
             try {
-                m_files.Remove(path);
+                m_files.Remove(made[removed]);
             } catch (const FileException&) {
             }
         }
-        made.clear();
     };
 
     try {
@@ -67,22 +69,22 @@ int DeleteJob::MakeDummyFileEntries() {
                 return 0;
             }
             made.push_back(path);
+            // The file layer may gather the header and write it out only at the close: a
+            // failure there is this write's failure.
             try {
                 file->Write(kDummyHeader, kDummyHeaderSize);
+                file->Close();
             } catch (const FileException& e) {
                 if (e.m_cause == kCauseHardIO) errorBox(kDummyCreateError);
                 file.reset();
                 removeMade();
                 return 0;
             }
-            file->Close();
         }
         ShowStep(m_texts.Load(IDS_STEP_MAKE_DUMMY));
 
-        for (int i = 0; i < nFiles; ++i) {
-            m_files.Remove(dummyPath(i));
-            made.erase(made.begin());
-        }
+        for (; removed < made.size(); ++removed)
+            m_files.Remove(made[removed]);
         ShowStep(m_texts.Load(IDS_STEP_DELETE_DUMMY));
     } catch (const FileException& e) {
         if (e.m_cause == kCauseHardIO) {

@@ -11,9 +11,14 @@
 //
 // Contract:
 // - Status reads, directory searches and opens report failure as a result.
-// - Every other failure (write, seek, flush, close, status write, rename, removal) throws
-//   FileException, carrying a cause from the table below and the system's own error code.
-// - Files are always opened with exclusive sharing: while open, no other opener gets in.
+// - Every other failure (write, seek, truncation, flush, close, status write, rename, removal)
+//   throws FileException, carrying a cause from the table below and the system's own error
+//   code.
+// - Open never follows a symbolic link, junction or other reparse point in the last component
+//   of the path, and opens ordinary files only: a link, a folder, a device or a pipe fails to
+//   open. So whatever a handle changes, it changes in the entry that the path names.
+// - Files are opened with exclusive sharing (but for kStatusOnly): while open, no other opener
+//   gets in.
 // - A write either writes all of its bytes or throws; an implementation may gather writes
 //   into larger blocks, provided that a Flush or Close puts on the medium exactly the bytes
 //   written, in order, and that a failed gathered write throws from a later Write, Flush or
@@ -61,9 +66,11 @@ enum FileAttribute : uint32_t {
     kAttrSystem = 0x04,
     kAttrDirectory = 0x10,
     kAttrArchive = 0x20,
+    kAttrDevice = 0x40,  // a device, pipe or socket, or a device name such as NUL
     kAttrNormal = 0x80,
     kAttrTemporary = 0x100,
     kAttrSparse = 0x200,
+    kAttrReparsePoint = 0x400,  // a symbolic link, junction or other reparse point
     kAttrOffline = 0x1000,
 };
 
@@ -82,10 +89,24 @@ struct FindResult {
     uint32_t attributes = 0;
 };
 
+// Which file an open handle reaches: two handles with equal identities reach the same file
+// (the volume, and the file's number on it).
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    bool operator==(const FileIdentity& other) const {
+        return volume == other.volume && index == other.index;
+    }
+    bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+
 enum class OpenMode {
     kReadWriteExisting,  // read and write, neither create nor truncate; position 0
     kCreateReadWrite,    // create or truncate, read and write
     kCreateWrite,        // create or truncate, write only
+    // An existing file, for SetStatus and Identity only: no data access, so that a read-only
+    // file opens, and another program holding the file does not keep this open out.
+    kStatusOnly,
 };
 
 class FileHandle {
@@ -94,9 +115,21 @@ public:
     virtual void Write(const void* data, size_t size) = 0;
     // Moves to the end; returns the new position.
     virtual int64_t SeekToEnd() = 0;
+    // Cuts the file to zero bytes; the position goes to 0.
+    virtual void Truncate() = 0;
     // Returns only when the data written so far has been handed to the device.
     virtual void Flush() = 0;
     virtual void Close() = 0;
+    // Writes the attributes and, when m_mtime is non-zero, the times (a zero m_ctime or
+    // m_atime keeps that time).
+    virtual void SetStatus(const FileStatus& status) = 0;
+    virtual FileIdentity Identity() const = 0;
+};
+
+// The system's limits on a whole path and on each name in it, in the units that Length counts.
+struct PathLimits {
+    size_t path;
+    size_t name;
 };
 
 class FileLayer {
@@ -104,8 +137,6 @@ public:
     virtual ~FileLayer() = default;
 
     virtual bool GetStatus(const std::string& path, FileStatus& status) = 0;
-    // Writes the attributes and, when m_mtime is non-zero, the three times.
-    virtual void SetStatus(const std::string& path, const FileStatus& status) = 0;
 
     // nullptr when the file cannot be opened; `cause` (when given) then says why.
     virtual std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode,
@@ -120,4 +151,10 @@ public:
 
     // The user's temporary folder, ending in a separator; empty when there is none.
     virtual std::string TempPath() = 0;
+
+    // A text's length as the system counts it against its limits: UTF-16 code units on
+    // Windows, bytes on POSIX. A text that the system cannot take at all is longer than any
+    // limit.
+    virtual size_t Length(const std::string& text) const = 0;
+    virtual PathLimits Limits() const = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "job/DeleteJob.h"
@@ -10,6 +11,10 @@
 
 // One run of WipeFile: the stages in their order, the current result code, and the one file
 // object, which each stage opens and closes itself.
+//
+// Every stage reopens the target by its path, so each open is checked to reach the file that
+// the first one reached: a file swapped for another (or for a link) during the job fails the
+// stage instead of handing the rest of the wipe to another file.
 class DeleteJob::Pipeline {
 public:
     Pipeline(DeleteJob& job, ProgressWindow* progress);
@@ -30,8 +35,11 @@ private:
     static constexpr int kMaxOverrun = 65536;
 
     void RunStages();
+    // Opens m_strPath and checks that it is still the same file.
     void OpenTarget(OpenMode mode);
     void CloseTarget();
+    // Writes attributes and times through a checked handle.
+    void SetTargetStatus(const FileStatus& status);
     void ReportMegabytes(int64_t done, int64_t total);
 
     void OverwritePasses();
@@ -39,18 +47,21 @@ private:
     void Overrun();
     void Truncate();
     void RandomRename();
+    // One candidate name for the random rename, without folder.
+    std::string RandomName();
     void WindowsLikeRename();
     void ChangeDate();
 
     // Renames the target to `path` and takes the new name into the target members.
     void RenameTo(const std::string& path);
-    // True when `path` fits the path buffer and nothing of that name exists.
+    // True when the system takes `path` whole and nothing of that name exists.
     bool IsFree(const std::string& path);
 
     DeleteJob& m_job;
     ProgressWindow* m_progress;
     int m_code = ErrGetAttributes;
     std::unique_ptr<FileHandle> m_file;
+    std::optional<FileIdentity> m_identity;  // of the first open
     int64_t m_size = 0;
     uint8_t m_buffer[wipe::kBufferSize];
 };

@@ -19,8 +19,7 @@ const char* const kWinLikeExtensions[10] = {"DLL", "DAT", "OCX", "DRV", "CAB",
 }  // namespace
 
 bool DeleteJob::Pipeline::IsFree(const std::string& path) {
-    // A path that does not fit is never used: cut short, it could name another file.
-    if (!wipe::FitsPath(path)) return false;
+    if (!wipe::FitsPath(m_job.m_files, path)) return false;
     FindResult found;
     return !m_job.m_files.FindFirst(path, found);
 }
@@ -31,27 +30,48 @@ void DeleteJob::Pipeline::RenameTo(const std::string& path) {
     m_job.CheckTarget();
 }
 
+std::string DeleteJob::Pipeline::RandomName() {
+    DeleteJob& job = m_job;
+    auto letter = [&job]() { return static_cast<char>(job.RandomInRange('A', 'Z')); };
+    // Every candidate starts again from the on-disk name.
+    std::string name = job.m_strFoundName;
+    const size_t dot = name.find('.');
+    const size_t stem = dot == std::string::npos ? name.size() : dot;
+    if (stem >= 7) {
+        // Long stems keep their length and dots; every other byte becomes a letter.
+        for (char& c : name) {
+            if (c != '.') c = letter();
+        }
+    }
+    // A name is never kept for its length. Letters for the bytes of a long name in a script
+    // of several bytes a character make it longer than the system counts the original, so it
+    // may not fit: then the short shape, and where even that does not fit, one letter for each
+    // character, which is never longer than the name itself.
+    if (stem < 7 || !wipe::FitsPath(job.m_files, job.m_strFolder + name)) {
+        name.clear();
+        for (int i = 0; i < 8; ++i)
+            name += letter();
+        name += ".TMP";
+        if (!wipe::FitsPath(job.m_files, job.m_strFolder + name)) {
+            name.clear();
+            for (const char c : job.m_strFoundName) {
+                const bool continuation = (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+                if (c == '.')
+                    name += c;
+                else if (!continuation)
+                    name += letter();
+            }
+        }
+    }
+    return name;
+}
+
 void DeleteJob::Pipeline::RandomRename() {
     DeleteJob& job = m_job;
     std::string candidate;
     int collisions = 0;
     for (; collisions < kRenameAttempts; ++collisions) {
-        // Every candidate starts again from the on-disk name.
-        std::string name = job.m_strFoundName;
-        const size_t dot = name.find('.');
-        const size_t stem = dot == std::string::npos ? name.size() : dot;
-        if (stem >= 7) {
-            // Long stems keep their length and dots; every other byte becomes a letter.
-            for (char& c : name) {
-                if (c != '.') c = static_cast<char>(job.RandomInRange('A', 'Z'));
-            }
-        } else {
-            name.clear();
-            for (int i = 0; i < 8; ++i)
-                name += static_cast<char>(job.RandomInRange('A', 'Z'));
-            name += ".TMP";
-        }
-        candidate = job.m_strFolder + name;
+        candidate = job.m_strFolder + RandomName();
         if (IsFree(candidate)) break;
     }
     if (collisions < kRenameAttempts) {
@@ -92,6 +112,6 @@ void DeleteJob::Pipeline::ChangeDate() {
     if (t == static_cast<std::time_t>(-1)) throw StageFailed();
 
     status.m_ctime = status.m_mtime = status.m_atime = static_cast<int64_t>(t);
-    job.m_files.SetStatus(job.m_strPath, status);
+    SetTargetStatus(status);
     job.ShowStep(job.m_texts.Load(IDS_STEP_CHANGE_DATE));
 }

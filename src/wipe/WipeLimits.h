@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "wipe/FileLayer.h"
+
 // Limits shared by the wipe stages.
 namespace wipe {
 
@@ -11,11 +13,12 @@ namespace wipe {
 constexpr int64_t kMaxFileSize = 2147000000;
 // The data buffer of a wipe and the largest write of a pass.
 constexpr int kBufferSize = 2048;
-// Paths the engine builds must fit the platform's path buffer, terminator included.
-constexpr size_t kMaxPathChars = 259;
 
-constexpr uint32_t kProtectionBits = 0x01 | 0x02 | 0x04;           // read-only, hidden, system
-constexpr uint32_t kExcludedBits = 0x10 | 0x100 | 0x200 | 0x1000;  // folder, temp, sparse, offline
+constexpr uint32_t kProtectionBits = kAttrReadOnly | kAttrHidden | kAttrSystem;
+// Never wiped: folders, temporary, sparse and offline files, and anything that is no ordinary
+// file of its own (a link would hand the wipe to the file it points to).
+constexpr uint32_t kExcludedBits =
+    kAttrDirectory | kAttrTemporary | kAttrSparse | kAttrOffline | kAttrDevice | kAttrReparsePoint;
 
 // The box for a hardware input/output error, shown whatever the display options say.
 constexpr char kHardwareErrorText[] = "File I/O Error (Hardware Error)";
@@ -32,8 +35,21 @@ inline size_t FolderLength(const std::string& path) {
     return pos == std::string::npos ? 0 : pos + 1;
 }
 
-inline bool FitsPath(const std::string& path) {
-    return path.size() <= kMaxPathChars;
+// Whether the system takes `path` whole: the path and each name in it within the layer's
+// limits, counted as the system counts them. The engine never uses a path that does not fit:
+// cut short, it could name another file.
+inline bool FitsPath(const FileLayer& files, const std::string& path) {
+    const PathLimits limits = files.Limits();
+    if (files.Length(path) > limits.path) return false;
+    size_t start = 0;
+    for (;;) {
+        size_t end = start;
+        while (end < path.size() && !IsSeparator(path[end]))
+            ++end;
+        if (files.Length(path.substr(start, end - start)) > limits.name) return false;
+        if (end == path.size()) return true;
+        start = end + 1;
+    }
 }
 
 }  // namespace wipe

@@ -105,7 +105,7 @@ void DeleteJob::Pipeline::RunStages() {
 
     m_code = ErrChangeAttributes;
     status.m_attribute &= ~wipe::kProtectionBits;
-    files.SetStatus(job.m_strPath, status);
+    SetTargetStatus(status);
     job.ShowStep(texts.Load(IDS_STEP_DELETE_ATTRIBUTES));
 
     m_code = ErrOpen;
@@ -140,6 +140,20 @@ void DeleteJob::Pipeline::RunStages() {
 void DeleteJob::Pipeline::OpenTarget(OpenMode mode) {
     m_file = m_job.m_files.Open(m_job.m_strPath, mode);
     if (!m_file) throw StageFailed();
+    const FileIdentity identity = m_file->Identity();
+    if (!m_identity) {
+        m_identity = identity;
+    } else if (identity != *m_identity) {
+        m_file.reset();  // nothing was written through it
+        throw StageFailed();
+    }
+}
+
+void DeleteJob::Pipeline::SetTargetStatus(const FileStatus& status) {
+    OpenTarget(OpenMode::kStatusOnly);
+    m_file->SetStatus(status);
+    m_file->Close();
+    m_file.reset();
 }
 
 void DeleteJob::Pipeline::CloseTarget() {
@@ -217,7 +231,10 @@ void DeleteJob::Pipeline::Overrun() {
 }
 
 void DeleteJob::Pipeline::Truncate() {
-    OpenTarget(OpenMode::kCreateReadWrite);
+    // Opened as it is and checked before anything is cut: a create-mode open would empty
+    // whatever file the path names by then.
+    OpenTarget(OpenMode::kReadWriteExisting);
+    m_file->Truncate();
     CloseTarget();
     m_job.ShowStep(m_job.m_texts.Load(IDS_STEP_TRUNCATE));
 }

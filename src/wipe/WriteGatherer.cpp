@@ -50,16 +50,29 @@ void WriteGatherer::Reset(int64_t offset) {
 }
 
 void GatheringFileHandle::Write(const void* data, size_t size) {
-    CheckOpen();
+    CheckData();
     m_gather.Write(data, size);
 }
 
 int64_t GatheringFileHandle::SeekToEnd() {
-    CheckOpen();
+    CheckData();
     m_gather.Drain();
     const int64_t position = SystemSeekToEnd();
     m_gather.Reset(position);
     return position;
+}
+
+void GatheringFileHandle::Truncate() {
+    CheckData();
+    m_gather.Drain();
+    SystemTruncate();
+    m_gather.Reset(0);
+}
+
+void GatheringFileHandle::SetStatus(const FileStatus& status) {
+    CheckOpen();
+    m_gather.Drain();
+    SystemSetStatus(status);
 }
 
 void GatheringFileHandle::Flush() {

@@ -57,17 +57,26 @@ class GatheringFileHandle : public FileHandle, private BlockSink {
 public:
     void Write(const void* data, size_t size) final;
     int64_t SeekToEnd() final;
+    void Truncate() final;
     void Flush() final;
     // A write-out failure that an earlier call already reported is not reported again.
     void Close() final;
+    // Gathered data goes out first, so that it cannot change the times afterwards.
+    void SetStatus(const FileStatus& status) final;
 
 protected:
+    // A status-only handle refuses data calls at once, as a closed one does.
+    explicit GatheringFileHandle(bool statusOnly) : m_statusOnly(statusOnly) {}
+
     // The platform's calls on the open file; each throws FileException on failure.
     virtual bool IsOpen() const = 0;
     virtual void ThrowNotOpen() const = 0;
     virtual void WriteAll(const uint8_t* data, size_t size) = 0;
     virtual int64_t SystemSeekToEnd() = 0;
+    // Cuts the file to zero bytes and moves to its start.
+    virtual void SystemTruncate() = 0;
     virtual void SystemFlush() = 0;
+    virtual void SystemSetStatus(const FileStatus& status) = 0;
     // Releases the file in every case, and throws only after that.
     virtual void SystemClose() = 0;
 
@@ -76,6 +85,10 @@ private:
     void CheckOpen() const {
         if (!IsOpen()) ThrowNotOpen();
     }
+    void CheckData() const {
+        if (!IsOpen() || m_statusOnly) ThrowNotOpen();
+    }
 
+    const bool m_statusOnly;
     WriteGatherer m_gather{*this};
 };

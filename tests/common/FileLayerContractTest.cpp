@@ -272,7 +272,8 @@ TEST_F(FileLayerContract, GetStatusReportsSizeAttributesAndName) {
     EXPECT_EQ(status.m_szFullName, inside + traits.separator + "empty");
 }
 
-// Steps applied in order to one file: what SetStatus gets and what then reads back.
+// Steps applied in order to one file, each through a status-only handle of its own: what
+// SetStatus gets and what then reads back.
 struct StatusStep {
     const char* what;
     uint32_t bits;        // attributes written, besides an ordinary file's own
@@ -307,7 +308,10 @@ TEST_F(FileLayerContract, SetStatusWritesAttributesAndTimes) {
         status.m_mtime = step.mtime;
         status.m_atime = step.atime;
         status.m_ctime = kCreated;
-        m_layer->SetStatus(path, status);
+        std::unique_ptr<FileHandle> file = m_layer->Open(path, OpenMode::kStatusOnly);
+        ASSERT_NE(file, nullptr);
+        file->SetStatus(status);
+        file->Close();
 
         FileStatus read;
         ASSERT_TRUE(m_layer->GetStatus(path, read));
@@ -319,9 +323,63 @@ TEST_F(FileLayerContract, SetStatusWritesAttributesAndTimes) {
         EXPECT_EQ(read.m_ctime, traits.keepsCreationTime ? kCreated : step.readMtime);
     }
 
-    FileStatus any;
-    any.m_mtime = 946684800;
-    EXPECT_EQ(CauseOf([&] { m_layer->SetStatus(Path("missing"), any); }), kCauseFileNotFound);
+    int cause = 0;
+    EXPECT_EQ(m_layer->Open(Path("missing"), OpenMode::kStatusOnly, &cause), nullptr);
+    EXPECT_EQ(cause, kCauseFileNotFound);
+}
+
+// The status of a file that another program holds, or that is read-only, can still be set;
+// its data cannot be written through a status handle.
+TEST_F(FileLayerContract, StatusOnlyOpensWhatDataOpensCannot) {
+    const std::string path = Path("held");
+    realfiles::Write(path, "contents");
+    realfiles::SetReadOnly(path, true);
+    std::unique_ptr<realfiles::Holder> holder = realfiles::HoldOpen(path);
+    EXPECT_EQ(m_layer->Open(path, OpenMode::kReadWriteExisting), nullptr);
+
+    std::unique_ptr<FileHandle> file = m_layer->Open(path, OpenMode::kStatusOnly);
+    ASSERT_NE(file, nullptr);
+    EXPECT_NE(CauseOf([&] { file->Write("x", 1); }), kCauseNone);
+    FileStatus status;
+    status.m_attribute = Plain();
+    file->SetStatus(status);
+    file->Close();
+    holder.reset();
+    EXPECT_FALSE(realfiles::IsReadOnly(path));
+    EXPECT_EQ(realfiles::Read(path), "contents");
+}
+
+// Identities tell files apart across opens: the wipe relies on them to notice a swapped file.
+TEST_F(FileLayerContract, IdentityFollowsTheFileNotTheName) {
+    realfiles::Write(Path("a"), "first");
+    realfiles::Write(Path("b"), "second");
+    auto identity = [&](const std::string& name, OpenMode mode) {
+        std::unique_ptr<FileHandle> file = m_layer->Open(Path(name), mode);
+        EXPECT_NE(file, nullptr) << name;
+        return file ? file->Identity() : FileIdentity{};
+    };
+    const FileIdentity a = identity("a", OpenMode::kReadWriteExisting);
+    EXPECT_EQ(identity("a", OpenMode::kStatusOnly), a);
+    EXPECT_NE(identity("b", OpenMode::kStatusOnly), a);
+
+    m_layer->Rename(Path("a"), Path("c"));
+    EXPECT_EQ(identity("c", OpenMode::kReadWriteExisting), a);
+    // Another file under the old name (both existed at once, so no number is reused).
+    m_layer->Rename(Path("b"), Path("a"));
+    EXPECT_NE(identity("a", OpenMode::kReadWriteExisting), a);
+}
+
+TEST_F(FileLayerContract, TruncateCutsToZeroAfterWhatWasWritten) {
+    const std::string path = Path("cut");
+    realfiles::Write(path, Pattern(100000, 5));
+    std::unique_ptr<FileHandle> file = m_layer->Open(path, OpenMode::kReadWriteExisting);
+    ASSERT_NE(file, nullptr);
+    WriteInSteps(*file, Pattern(70000, 6));  // gathered, partly
+    file->Truncate();
+    file->Write("Z", 1);
+    file->Flush();
+    file->Close();
+    EXPECT_EQ(realfiles::Read(path), "Z");
 }
 
 // What a search row expects beyond its names.

@@ -31,17 +31,32 @@ protected:
     realfiles::ScratchFolder m_dir;
 };
 
-TEST_F(PosixFileLayerTest, OpenRefusesPipesAndDevices) {
-    // A pipe would block or swallow the data; a device is no file to wipe.
+// A pipe would block or swallow the data, a device is no file to wipe, and a link would hand
+// the wipe to another file: no open takes them, and the search says what they are.
+TEST_F(PosixFileLayerTest, PipesDevicesAndLinksAreNeitherOpenedNorFollowed) {
     ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0644), 0);
-    for (OpenMode mode : {OpenMode::kReadWriteExisting, OpenMode::kCreateReadWrite}) {
-        int cause = 0;
-        EXPECT_EQ(m_layer.Open(Path("pipe"), mode, &cause), nullptr);
-        EXPECT_EQ(cause, kCauseAccessDenied);
+    realfiles::Write(Path("target"), "not mine");
+    ASSERT_EQ(::symlink(Path("target").c_str(), Path("link").c_str()), 0);
+    const struct {
+        std::string path;
+        uint32_t found;
+    } rows[] = {
+        {Path("pipe"), kAttrDevice}, {"/dev/null", kAttrDevice}, {Path("link"), kAttrReparsePoint}};
+    for (const auto& row : rows) {
+        for (OpenMode mode :
+             {OpenMode::kReadWriteExisting, OpenMode::kCreateReadWrite, OpenMode::kStatusOnly}) {
+            int cause = 0;
+            EXPECT_EQ(m_layer.Open(row.path, mode, &cause), nullptr) << row.path;
+            EXPECT_NE(cause, kCauseNone) << row.path;
+        }
+        FindResult found;
+        ASSERT_TRUE(m_layer.FindFirst(row.path, found)) << row.path;
+        EXPECT_EQ(found.attributes & (kAttrDevice | kAttrReparsePoint), row.found) << row.path;
     }
-    int cause = 0;
-    EXPECT_EQ(m_layer.Open("/dev/null", OpenMode::kReadWriteExisting, &cause), nullptr);
-    EXPECT_EQ(cause, kCauseAccessDenied);
+    EXPECT_EQ(realfiles::Read(Path("target")), "not mine");
+    struct stat st;
+    ASSERT_EQ(::stat(Path("pipe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
 TEST_F(PosixFileLayerTest, WriteFailureIsReportedOnceAndThenSticks) {
@@ -134,7 +149,10 @@ TEST_F(PosixFileLayerTest, ReadOnlyIsTheOwnersWriteBitAlone) {
     } rows[] = {{kAttrReadOnly | kAttrHidden | kAttrSystem, 0440}, {kAttrNormal, 0640}};
     for (const auto& row : rows) {
         status.m_attribute = row.attributes;
-        m_layer.SetStatus(path, status);
+        std::unique_ptr<FileHandle> file = m_layer.Open(path, OpenMode::kStatusOnly);
+        ASSERT_NE(file, nullptr);
+        file->SetStatus(status);
+        file->Close();
         struct stat st;
         ASSERT_EQ(::stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, row.mode) << row.attributes;

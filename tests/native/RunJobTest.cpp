@@ -219,6 +219,43 @@ TEST_F(RunJob, DummyStageCallPoints) {
     }
 }
 
+// The closing dummy call works in the folder of the last target that had a path: an empty
+// target names no folder, and its empty one would mean the current directory.
+TEST_F(RunJob, TheClosingDummyCallUsesTheLastTargetWithAPath) {
+    struct Row {
+        const char* text;
+        const char* folder;  // of the closing call; nullptr: no call
+    };
+    const Row rows[] = {
+        {"C:\\W\\a.txt  ", "C:\\W\\"},
+        {"C:\\W\\missing.txt   ", "C:\\W\\"},
+        {"  C:\\Temp\\a.txt", "C:\\Temp\\"},
+        {"bare.txt ", ""},  // a bare name lies in the current directory
+        {"   ", nullptr},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.text);
+        files.AddFile("C:\\W\\a.txt", "a");
+        files.AddFile("C:\\Temp\\a.txt", "a");
+        files.ClearCalls();
+        job.DispF = 0;
+        job.NDispN = 1;
+        job.Dummy = 1;
+        job.DummySkip = 1;
+        job.nFiles = 1;
+        job.RunJob(r.text);
+        std::vector<std::string> probes;
+        for (const std::string& line : TraceOf({"FindFirst"})) {
+            const size_t end = line.find("*.* !2");  // the prefix probe, which finds nothing
+            if (end != std::string::npos) probes.push_back(line.substr(10, end - 10 - 4));
+        }
+        if (r.folder == nullptr)
+            EXPECT_TRUE(probes.empty());
+        else
+            EXPECT_THAT(probes, ElementsAre(r.folder));
+    }
+}
+
 TEST_F(RunJob, DummyAfterEachTargetFollowsItsLine) {
     files.AddFile("C:\\W\\a.txt", "a");
     files.AddFile("C:\\W\\b.txt", "b");

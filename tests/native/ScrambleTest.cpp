@@ -161,16 +161,22 @@ TEST_F(Scramble, ANameTakenAfterTheProbeFailsTheRename) {
 }
 
 TEST_F(Scramble, CandidatesThatDoNotFitThePathBufferAreNeverUsed) {
-    // The shortest candidates have 9 characters (EXCEL8.X3): 251 + 9 does not fit in 259.
+    // Neither the short shape (12 characters) nor a system-like name (at least 9, EXCEL8.X3)
+    // fits beside a folder of 251: the random name takes a letter for each character of the
+    // name instead, and the system-like rename is left out.
     const std::string dir = "C:\\" + std::string(247, 'd') + "\\";
     ASSERT_EQ(dir.size(), 251u);
     files.AddFolder(dir);
     files.AddFile(dir + "a.txt", "data");
     RenameOnly(job, 2);
     ASSERT_EQ(Wipe(dir + "a.txt"), Success);
-    EXPECT_TRUE(TraceOf({"Rename"}).empty());
-    EXPECT_TRUE(TraceOf({"FindFirst C:\\d"}).size() <= 1u);  // only the check of the target
-    EXPECT_EQ(job.m_strPath, dir + "a.txt");
+    EXPECT_EQ(TraceOf({"Rename"}).size(), 1u);
+    const std::string name = job.m_strPath.substr(dir.size());
+    EXPECT_EQ(job.m_strPath.substr(0, dir.size()), dir);
+    ASSERT_EQ(name.size(), 5u) << name;
+    EXPECT_EQ(name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ."), std::string::npos) << name;
+    EXPECT_EQ(name[1], '.');
+    EXPECT_NE(name, "A.TXT");
 }
 
 TEST_F(Scramble, DateIsFirstOfJanuary1998AtTwoSeconds) {

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/MemoryProfileStore.h"
+#include "job/TextSource.h"
+#include "support/FakeFileLayer.h"
 
 namespace {
 
@@ -54,9 +56,14 @@ struct Fixture : ::testing::Test {
     MemoryProfileStore store;
     WipeOptions options;
     std::string log = "stale log\r\n";
+    FakeFileLayer files;  // counts as Windows does
+    EnglishTextSource texts;
 
     int Run(const std::string& commandLine) {
         return RunStartup(modes, store, options, log, commandLine);
+    }
+    int Quick(const std::string& path) {
+        return QuickDelete(modes, store, options, log, files, texts, path);
     }
 };
 
@@ -141,7 +148,7 @@ TEST_F(Startup, QuickDeleteQuotesThePathAndReloadsTheOptions) {
     options.m_nOverrun = 0;
     store.WriteProfileInt("Settings", "bNotDel", 0);
     store.WriteProfileInt("Settings", "nOvwr", 9);
-    EXPECT_EQ(QuickDelete(modes, store, options, log, "C:\\x y\\f.txt"), 1);
+    EXPECT_EQ(Quick("C:\\x y\\f.txt"), 1);
     EXPECT_THAT(modes.events, ElementsAre("RunJob:\"C:\\x y\\f.txt\"", "Viewer:job log\r\n"));
     EXPECT_EQ(modes.logBeforeJob, "");
     EXPECT_EQ(options.bNotDel, 1);
@@ -150,24 +157,30 @@ TEST_F(Startup, QuickDeleteQuotesThePathAndReloadsTheOptions) {
 
     modes.events.clear();
     store.WriteProfileInt("Settings", "Log", 0);
-    QuickDelete(modes, store, options, log, "C:\\a.txt");
+    Quick("C:\\a.txt");
     EXPECT_THAT(modes.events, ElementsAre("RunJob:\"C:\\a.txt\""));
 }
 
+// The limit counts characters as the system does (UTF-16 code units), not bytes.
 TEST_F(Startup, QuickDeleteRefusesPathsThatDoNotFitQuoted) {
-    const std::string fits = "C:\\" + std::string(254, 'p');
-    ASSERT_EQ(fits.size(), 257u);
-    EXPECT_EQ(QuickDelete(modes, store, options, log, fits), 1);
-    EXPECT_EQ(modes.events.at(0), "RunJob:\"" + fits + "\"");
+    std::string cjk;
+    for (int i = 0; i < 254; ++i)
+        cjk += "\xE6\x97\xA5";  // 日: three bytes, one unit
+    for (const std::string& fits : {"C:\\" + std::string(254, 'p'), "C:\\" + cjk}) {
+        modes.events.clear();
+        EXPECT_EQ(Quick(fits), 1);
+        EXPECT_EQ(modes.events.at(0), "RunJob:\"" + fits + "\"");
 
-    modes.events.clear();
-    log = "stale log\r\n";
-    const std::string tooLong = fits + "q";
-    EXPECT_EQ(QuickDelete(modes, store, options, log, tooLong), 1);
-    ASSERT_EQ(modes.events.size(), 1u);
-    EXPECT_EQ(modes.events[0].rfind("Error:The path is too long", 0), 0u);
-    EXPECT_NE(modes.events[0].find(tooLong), std::string::npos);
-    EXPECT_EQ(log, "stale log\r\n");
+        modes.events.clear();
+        log = "stale log\r\n";
+        const std::string tooLong = fits + "q";
+        EXPECT_EQ(Quick(tooLong), 1);
+        ASSERT_EQ(modes.events.size(), 1u);
+        EXPECT_EQ(
+            modes.events[0],
+            "Error:The path is too long to be deleted (more than 257 characters):\r\n" + tooLong);
+        EXPECT_EQ(log, "stale log\r\n");
+    }
 }
 
 }  // namespace

@@ -131,6 +131,8 @@ const char* ModeName(OpenMode mode) {
             return "create-rw";
         case OpenMode::kCreateWrite:
             return "create-w";
+        case OpenMode::kStatusOnly:
+            return "status";
     }
     return "?";
 }
@@ -164,6 +166,9 @@ std::string Describe(const Call& call) {
         case CallKind::SeekToEnd:
             s = "SeekToEnd";
             break;
+        case CallKind::Truncate:
+            s = "Truncate";
+            break;
         case CallKind::Flush:
             s = "Flush";
             break;
@@ -191,12 +196,17 @@ void PrintTo(const Call& call, std::ostream* os) {
     *os << Describe(call);
 }
 
-// One opening of a file. It outlives neither its entry (entries cannot be removed or renamed
-// while open) nor, usefully, the layer: once the layer is gone every call fails.
+// One opening of a file. A data handle outlives neither its entry (entries cannot be removed
+// or renamed while open) nor, usefully, the layer: once the layer is gone every call fails. A
+// status handle holds no entry and finds its file by identity.
 class FakeFileLayer::Handle : public FileHandle {
 public:
-    Handle(FakeFileLayer* layer, Entry* entry, std::string path, int id)
-        : m_layer(layer), m_entry(entry), m_path(std::move(path)), m_id(id) {
+    Handle(FakeFileLayer* layer, Entry* entry, std::string path, int id, bool statusOnly)
+        : m_layer(layer),
+          m_entry(statusOnly ? nullptr : entry),
+          m_path(std::move(path)),
+          m_id(id),
+          m_fileId(entry->id) {
         m_layer->m_handles.insert(this);
     }
     ~Handle() override {
@@ -205,8 +215,11 @@ public:
 
     void Write(const void* data, size_t size) override { Layer().HandleWrite(*this, data, size); }
     int64_t SeekToEnd() override { return Layer().HandleSeekToEnd(*this); }
+    void Truncate() override { Layer().HandleTruncate(*this); }
     void Flush() override { Layer().HandleFlush(*this); }
     void Close() override { Layer().HandleClose(*this); }
+    void SetStatus(const FileStatus& status) override { Layer().HandleSetStatus(*this, status); }
+    FileIdentity Identity() const override { return {1, m_fileId}; }
 
     FakeFileLayer& Layer() {
         if (!m_layer) throw FileException(kCauseInvalidFile, OsErrorFor(kCauseInvalidFile), m_path);
@@ -217,8 +230,11 @@ public:
     Entry* m_entry;
     std::string m_path;
     int m_id;
+    uint64_t m_fileId;
     int64_t m_pos = 0;
     bool m_open = true;
+    int m_lost = kCauseNone;    // bytes were lost to a full disk, not reported yet
+    int m_failed = kCauseNone;  // reported; every later call reports it again
 };
 
 FakeFileLayer::FakeFileLayer() = default;
@@ -233,6 +249,13 @@ FakeFileLayer::~FakeFileLayer() {
 FakeFileLayer::Entry* FakeFileLayer::Find(const std::string& path) {
     const auto it = m_entries.find(Fold(path));
     return it == m_entries.end() ? nullptr : &it->second;
+}
+
+FakeFileLayer::Entry* FakeFileLayer::FindById(uint64_t id) {
+    for (auto& item : m_entries) {
+        if (item.second.id == id) return &item.second;
+    }
+    return nullptr;
 }
 
 const FakeFileLayer::Entry* FakeFileLayer::Find(const std::string& path) const {
@@ -280,6 +303,7 @@ FakeFileLayer::Entry& FakeFileLayer::Make(const std::string& path, bool folder) 
     Entry& entry = m_entries[Fold(clean)];
     if (entry.path.empty()) {
         entry.path = clean;
+        entry.id = m_nextId++;
         entry.folder = folder;
         entry.attributes = folder ? kAttrDirectory : kAttrArchive;
     } else if (entry.folder != folder || entry.open) {
@@ -331,6 +355,7 @@ void FakeFileLayer::AddFolder(const std::string& path) {
 
 void FakeFileLayer::AddFile(const std::string& path, std::string content, uint32_t attributes) {
     Entry& entry = Make(path, false);
+    entry.id = m_nextId++;
     m_totalBytes -= entry.size;
     entry.tracked = true;
     entry.size = static_cast<int64_t>(content.size());
@@ -343,6 +368,7 @@ void FakeFileLayer::AddFile(const std::string& path, std::string content, uint32
 void FakeFileLayer::AddSizedFile(const std::string& path, int64_t size, uint32_t attributes) {
     if (size < 0) throw std::logic_error("FakeFileLayer: negative size");
     Entry& entry = Make(path, false);
+    entry.id = m_nextId++;
     m_totalBytes -= entry.size;
     entry.tracked = false;
     entry.content.clear();
@@ -519,38 +545,13 @@ bool FakeFileLayer::GetStatus(const std::string& path, FileStatus& status) {
     return cause == kCauseNone;
 }
 
-void FakeFileLayer::SetStatus(const std::string& path, const FileStatus& status) {
-    Call call = MakeCall(CallKind::SetStatus, path);
-    call.attributes = status.m_attribute;
-    call.mtime = status.m_mtime;
-    int cause = Begin(call);
-    Entry* entry = nullptr;
-    if (cause == kCauseNone) {
-        entry = Find(path);
-        if (!entry)
-            cause = MissingCause(Fold(path));
-        else if (status.m_mtime != 0 && (entry->open || entry->locked))
-            cause = kCauseSharingViolation;
-    }
-    if (cause == kCauseNone) {
-        const uint32_t kept = entry->attributes & ~kSettableAttributes;
-        entry->attributes = Normalised(kept | (status.m_attribute & kSettableAttributes));
-        if (status.m_mtime != 0) {
-            entry->mtime = status.m_mtime;
-            if (status.m_ctime != 0) entry->ctime = status.m_ctime;
-            if (status.m_atime != 0) entry->atime = status.m_atime;
-        }
-    }
-    Record(std::move(call), cause);
-    if (cause != kCauseNone) Throw(cause, path);
-}
-
 std::unique_ptr<FileHandle> FakeFileLayer::Open(const std::string& path, OpenMode mode,
                                                 int* causeOut) {
     Call call = MakeCall(CallKind::Open, path);
     call.mode = mode;
     int cause = Begin(call);
-    const bool create = mode != OpenMode::kReadWriteExisting;
+    const bool statusOnly = mode == OpenMode::kStatusOnly;
+    const bool create = mode == OpenMode::kCreateReadWrite || mode == OpenMode::kCreateWrite;
     Entry* entry = Find(path);
     if (cause == kCauseNone) {
         const std::string key = Fold(path);
@@ -559,7 +560,10 @@ std::unique_ptr<FileHandle> FakeFileLayer::Open(const std::string& path, OpenMod
                 cause = kCauseBadPath;
             else if (!create)
                 cause = kCauseFileNotFound;
-        } else if (entry->folder || (entry->attributes & kAttrReadOnly)) {
+        } else if (entry->folder || (entry->attributes & (kAttrReparsePoint | kAttrDevice))) {
+            cause = kCauseAccessDenied;
+        } else if (statusOnly) {
+        } else if (entry->attributes & kAttrReadOnly) {
             cause = kCauseAccessDenied;
         } else if (create && (entry->attributes & (kAttrHidden | kAttrSystem))) {
             // Creating over a hidden or system file without asking for those attributes.
@@ -577,9 +581,9 @@ std::unique_ptr<FileHandle> FakeFileLayer::Open(const std::string& path, OpenMod
             SetSize(*entry, 0);
             entry->attributes = Normalised(entry->attributes | kAttrArchive);
         }
-        entry->open = true;
+        if (!statusOnly) entry->open = true;
         call.file = m_nextFile++;
-        handle = std::make_unique<Handle>(this, entry, path, call.file);
+        handle = std::make_unique<Handle>(this, entry, path, call.file, statusOnly);
     }
     Record(std::move(call), cause);
     if (cause != kCauseNone && causeOut) *causeOut = cause;
@@ -687,7 +691,34 @@ std::string FakeFileLayer::TempPath() {
     return cause == kCauseNone ? m_tempPath : std::string();
 }
 
+size_t FakeFileLayer::Length(const std::string& text) const {
+    // UTF-16 code units of UTF-8: one per sequence, two for those beyond the first plane.
+    size_t units = 0;
+    for (const char c : text) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if ((b & 0xC0) != 0x80) units += b >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+PathLimits FakeFileLayer::Limits() const {
+    return {259, 255};
+}
+
 // ---- Open files ----
+
+namespace {
+constexpr int64_t kBlock = 64 * 1024;
+}  // namespace
+
+int FakeFileLayer::BeginOnFile(Call& call, Handle& handle) {
+    call.file = handle.m_id;
+    int cause = Begin(call);
+    if (cause == kCauseNone && !handle.m_open) cause = kCauseInvalidFile;
+    if (cause == kCauseNone && handle.m_failed == kCauseNone) handle.m_failed = handle.m_lost;
+    if (cause == kCauseNone) cause = handle.m_failed;
+    return cause;
+}
 
 void FakeFileLayer::HandleWrite(Handle& handle, const void* data, size_t size) {
     const int64_t bytes = static_cast<int64_t>(size);
@@ -700,12 +731,15 @@ void FakeFileLayer::HandleWrite(Handle& handle, const void* data, size_t size) {
         cause = Begin(call);
     }
     if (cause == kCauseNone && !handle.m_open) cause = kCauseInvalidFile;
+    if (cause == kCauseNone && !handle.m_entry) cause = kCauseAccessDenied;  // status only
+    if (cause == kCauseNone) cause = handle.m_failed;
     if (cause == kCauseNone) {
         Entry& entry = *handle.m_entry;
         const int64_t end = handle.m_pos + bytes;
         const int64_t growth = std::max<int64_t>(0, end - entry.size);
-        if (m_capacity >= 0 && m_totalBytes + growth > m_capacity) {
-            cause = kCauseDiskFull;
+        if (handle.m_lost != kCauseNone ||
+            (m_capacity >= 0 && m_totalBytes + growth > m_capacity)) {
+            handle.m_lost = kCauseDiskFull;
         } else {
             if (entry.tracked && end > m_trackLimit) {
                 entry.tracked = false;
@@ -718,8 +752,11 @@ void FakeFileLayer::HandleWrite(Handle& handle, const void* data, size_t size) {
             }
             entry.size += growth;
             m_totalBytes += growth;
-            handle.m_pos = end;
         }
+        // The block that this write completes goes out now.
+        if (handle.m_lost != kCauseNone && end / kBlock != handle.m_pos / kBlock)
+            cause = handle.m_failed = handle.m_lost;
+        handle.m_pos = end;
     }
     if (cause == kCauseNone && !m_calls.empty()) {
         Call& last = m_calls.back();
@@ -738,9 +775,8 @@ void FakeFileLayer::HandleWrite(Handle& handle, const void* data, size_t size) {
 
 int64_t FakeFileLayer::HandleSeekToEnd(Handle& handle) {
     Call call = MakeCall(CallKind::SeekToEnd, handle.m_path);
-    call.file = handle.m_id;
-    int cause = Begin(call);
-    if (cause == kCauseNone && !handle.m_open) cause = kCauseInvalidFile;
+    int cause = BeginOnFile(call, handle);
+    if (cause == kCauseNone && !handle.m_entry) cause = kCauseAccessDenied;
     if (cause == kCauseNone) {
         handle.m_pos = handle.m_entry->size;
         call.size = handle.m_pos;
@@ -750,11 +786,21 @@ int64_t FakeFileLayer::HandleSeekToEnd(Handle& handle) {
     return handle.m_pos;
 }
 
+void FakeFileLayer::HandleTruncate(Handle& handle) {
+    Call call = MakeCall(CallKind::Truncate, handle.m_path);
+    int cause = BeginOnFile(call, handle);
+    if (cause == kCauseNone && !handle.m_entry) cause = kCauseAccessDenied;
+    if (cause == kCauseNone) {
+        SetSize(*handle.m_entry, 0);
+        handle.m_pos = 0;
+    }
+    Record(std::move(call), cause);
+    if (cause != kCauseNone) Throw(cause, handle.m_path);
+}
+
 void FakeFileLayer::HandleFlush(Handle& handle) {
     Call call = MakeCall(CallKind::Flush, handle.m_path);
-    call.file = handle.m_id;
-    int cause = Begin(call);
-    if (cause == kCauseNone && !handle.m_open) cause = kCauseInvalidFile;
+    const int cause = BeginOnFile(call, handle);
     Record(std::move(call), cause);
     if (cause != kCauseNone) Throw(cause, handle.m_path);
 }
@@ -762,11 +808,33 @@ void FakeFileLayer::HandleFlush(Handle& handle) {
 void FakeFileLayer::HandleClose(Handle& handle) {
     Call call = MakeCall(CallKind::Close, handle.m_path);
     call.file = handle.m_id;
-    const int cause = Begin(call);
-    // Closing a closed file does nothing; a failed close still lets go of the file.
+    int cause = Begin(call);
+    // Closing a closed file does nothing; a failed close still lets go of the file. Bytes lost
+    // to a full disk are reported here unless they were already.
     if (handle.m_open) {
+        if (cause == kCauseNone && handle.m_failed == kCauseNone) cause = handle.m_lost;
         handle.m_open = false;
-        handle.m_entry->open = false;
+        if (handle.m_entry) handle.m_entry->open = false;
+    }
+    Record(std::move(call), cause);
+    if (cause != kCauseNone) Throw(cause, handle.m_path);
+}
+
+void FakeFileLayer::HandleSetStatus(Handle& handle, const FileStatus& status) {
+    Call call = MakeCall(CallKind::SetStatus, handle.m_path);
+    call.attributes = status.m_attribute;
+    call.mtime = status.m_mtime;
+    int cause = BeginOnFile(call, handle);
+    Entry* entry = cause == kCauseNone ? FindById(handle.m_fileId) : nullptr;
+    if (cause == kCauseNone && !entry) cause = kCauseFileNotFound;
+    if (cause == kCauseNone) {
+        const uint32_t kept = entry->attributes & ~kSettableAttributes;
+        entry->attributes = Normalised(kept | (status.m_attribute & kSettableAttributes));
+        if (status.m_mtime != 0) {
+            entry->mtime = status.m_mtime;
+            if (status.m_ctime != 0) entry->ctime = status.m_ctime;
+            if (status.m_atime != 0) entry->atime = status.m_atime;
+        }
     }
     Record(std::move(call), cause);
     if (cause != kCauseNone) Throw(cause, handle.m_path);
@@ -775,7 +843,7 @@ void FakeFileLayer::HandleClose(Handle& handle) {
 void FakeFileLayer::Release(Handle& handle) {
     if (handle.m_open) {
         handle.m_open = false;
-        handle.m_entry->open = false;
+        if (handle.m_entry) handle.m_entry->open = false;
     }
     m_handles.erase(&handle);
 }

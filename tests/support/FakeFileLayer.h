@@ -19,21 +19,28 @@
 // always exists. Names compare without regard to ASCII case; other bytes compare exactly.
 //
 // What it emulates, with the causes of FileException and of Open's failure:
-// - Open, any mode: a folder, a read-only file, or (create modes) a hidden or system file -> 5;
-//   a file that is open or Lock()ed -> 11 (exclusive sharing). kReadWriteExisting on a missing
-//   file -> 2. A missing folder -> 3. Create modes make a missing file (archive attribute,
-//   times 0) or cut an existing one to 0 bytes.
+// - Open, any mode: a folder, or an entry added with kAttrReparsePoint or kAttrDevice (a link
+//   or a device, never followed) -> 5. Data modes: a read-only file, or (create modes) a hidden
+//   or system file -> 5; a file that is open or Lock()ed -> 11 (exclusive sharing).
+//   kReadWriteExisting and kStatusOnly on a missing file -> 2. A missing folder -> 3. Create
+//   modes make a missing file (archive attribute, times 0) or cut an existing one to 0 bytes.
+//   kStatusOnly opens read-only, open and locked files alike; its handle writes no data.
+// - Each file has an identity of its own: a file added again under the same path (AddFile,
+//   AddSizedFile) is another file; renaming keeps it.
 // - Close releases the file even when it fails, as the framework's file class does.
+// - A full disk shows where the real layers' 64 KiB write blocks show it: the write that
+//   completes the block, or the next SeekToEnd, Truncate, Flush, SetStatus or Close of the
+//   file; the bytes that did not fit are lost.
 // - Rename: missing source -> 2; source open or locked -> 11; existing target, in any case,
 //   -> 5 with nothing changed; missing target folder -> 3. A change of case only is allowed.
 //   The entry keeps its attributes, times and content. Folders can be renamed unless something
 //   inside is open (-> 5).
 // - Remove: missing -> 2; folder or read-only file -> 5; open or locked -> 11.
 // - GetStatus works on files and folders; m_szFullName is the path as passed.
-// - SetStatus: missing -> 2. Writes the settable attribute bits (read-only, hidden, system,
+// - SetStatus (of a handle): writes the settable attribute bits (read-only, hidden, system,
 //   archive, normal, temporary, offline); the others, directory and sparse among them, stay.
-//   With m_mtime != 0 it writes the times too (a zero m_ctime or m_atime keeps that time);
-//   that needs the file opened, so an open or locked file -> 11.
+//   With m_mtime != 0 it writes the times too (a zero m_ctime or m_atime keeps that time).
+// - Lengths count UTF-16 code units; a path holds 259 of them, a name 255, as on Windows.
 // - A file reports kAttrNormal exactly when it has no other attribute bit.
 // - FindFirst: the last component may hold '*' and '?'; a final ".*" may also match nothing,
 //   so "*.*" matches names without a dot, and "*k.*" matches "a.bak". The first match in name order
@@ -53,10 +60,11 @@
 //   GetStatus <path>
 //   SetStatus <path> attr=0x<hex>            the attributes asked for
 //   SetStatus <path> attr=0x<hex> m=<mtime>  when times were asked for too
-//   Open <path> rw|create-rw|create-w        kReadWriteExisting, kCreateReadWrite, kCreateWrite
+//   Open <path> rw|create-rw|create-w|status kReadWriteExisting, kCreateReadWrite, kCreateWrite,
+//                                            kStatusOnly
 //   Write <size>                             one write
 //   Write <size> x<count>                    consecutive equal successful writes to one file
-//   SeekToEnd | Flush | Close
+//   SeekToEnd | Truncate | Flush | Close
 //   Rename <from> -> <to>
 //   Remove <path>
 //   FindFirst <pattern>                      a failure here means nothing matched
@@ -68,6 +76,7 @@ enum class CallKind {
     Open,
     Write,
     SeekToEnd,
+    Truncate,
     Flush,
     Close,
     Rename,
@@ -150,13 +159,14 @@ public:
 
     // FileLayer
     bool GetStatus(const std::string& path, FileStatus& status) override;
-    void SetStatus(const std::string& path, const FileStatus& status) override;
     std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode,
                                      int* cause = nullptr) override;
     void Rename(const std::string& from, const std::string& to) override;
     void Remove(const std::string& path) override;
     bool FindFirst(const std::string& pattern, FindResult& found) override;
     std::string TempPath() override;
+    size_t Length(const std::string& text) const override;
+    PathLimits Limits() const override;
 
 private:
     class Handle;
@@ -174,6 +184,7 @@ private:
         int64_t atime = 0;
         bool open = false;
         bool locked = false;
+        uint64_t id = 0;  // which file this is
     };
     struct ArmedFault {
         CallKind kind;
@@ -187,6 +198,7 @@ private:
     };
 
     Entry* Find(const std::string& path);
+    Entry* FindById(uint64_t id);
     const Entry* Find(const std::string& path) const;
     const Entry& Get(const std::string& path) const;
     Entry& Get(const std::string& path);
@@ -204,8 +216,13 @@ private:
 
     void HandleWrite(Handle& handle, const void* data, size_t size);
     int64_t HandleSeekToEnd(Handle& handle);
+    void HandleTruncate(Handle& handle);
     void HandleFlush(Handle& handle);
     void HandleClose(Handle& handle);
+    void HandleSetStatus(Handle& handle, const FileStatus& status);
+    // A call on an open file: the injected cause, else a closed handle's or an unreported full
+    // disk's.
+    int BeginOnFile(Call& call, Handle& handle);
     void Release(Handle& handle);
 
     std::map<std::string, Entry> m_entries;  // by folded path
@@ -220,5 +237,6 @@ private:
     int64_t m_capacity = -1;
     int64_t m_trackLimit = int64_t{128} << 20;
     int m_nextFile = 1;
+    uint64_t m_nextId = 1;
     bool m_inHook = false;
 };

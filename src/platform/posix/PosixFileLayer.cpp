@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <limits>
@@ -41,21 +42,20 @@ bool HasHoles(const std::string& path, const struct stat& st) {
 
 uint32_t AttributesOf(const std::string& path, const struct stat& st) {
     uint32_t attributes = 0;
+    if (S_ISLNK(st.st_mode)) return kAttrReparsePoint;
     if (S_ISDIR(st.st_mode)) attributes |= kAttrDirectory;
+    // Pipes, sockets and devices: nothing of theirs is a file's content.
+    if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) attributes |= kAttrDevice;
     if ((st.st_mode & S_IWUSR) == 0) attributes |= kAttrReadOnly;
     if (HasHoles(path, st)) attributes |= kAttrSparse;
     return attributes == 0 ? kAttrNormal : attributes;
 }
 
-// Describes an existing entry, a dangling link included. A link that resolves is described by
-// its target, so that a link to a folder counts as a folder.
+// Describes an existing entry itself: a link is a link (a reparse point, as Windows calls it),
+// whatever it points to.
 bool DescribeEntry(const std::string& path, const std::string& name, FindResult& found) {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0) return false;
-    if (S_ISLNK(st.st_mode)) {
-        struct stat target;
-        if (::stat(path.c_str(), &target) == 0) st = target;
-    }
     found.name = name;
     found.attributes = AttributesOf(path, st);
     return true;
@@ -116,7 +116,13 @@ bool MatchPlain(const std::string& pattern, const std::string& name) {
 
 class PosixOpenFile : public GatheringFileHandle {
 public:
-    PosixOpenFile(int fd, std::string path) : m_fd(fd), m_strPath(std::move(path)) {}
+    PosixOpenFile(int fd, std::string path, const struct stat& st, bool statusOnly)
+        : GatheringFileHandle(statusOnly), m_fd(fd), m_strPath(std::move(path)) {
+        m_identity.volume = static_cast<uint64_t>(st.st_dev);
+        m_identity.index = static_cast<uint64_t>(st.st_ino);
+    }
+
+    FileIdentity Identity() const override { return m_identity; }
 
     // Gathered data that was not written out is dropped: the engine only gets here after a
     // failure.
@@ -152,9 +158,52 @@ private:
         return position;
     }
 
+    void SystemTruncate() override {
+        while (::ftruncate(m_fd, 0) != 0) {
+            if (errno != EINTR) ThrowErrno(errno, m_strPath);
+        }
+        if (::lseek(m_fd, 0, SEEK_SET) < 0) ThrowErrno(errno, m_strPath);
+    }
+
     void SystemFlush() override {
         while (::fsync(m_fd) != 0) {
             if (errno != EINTR) ThrowErrno(errno, m_strPath);
+        }
+    }
+
+    // Through the descriptor's own entry in /proc, which reaches exactly the file that was
+    // opened, also for a status-only descriptor (on which fchmod and futimens do not work).
+    // Without /proc, the descriptor itself.
+    void SystemSetStatus(const FileStatus& status) override {
+        struct stat st;
+        if (::fstat(m_fd, &st) != 0) ThrowErrno(errno, m_strPath);
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+
+        // Only the owner's write bit carries "read-only"; a file we may not chmod must not
+        // fail when nothing changes.
+        const bool wantReadOnly = (status.m_attribute & kAttrReadOnly) != 0;
+        const bool isReadOnly = (st.st_mode & S_IWUSR) == 0;
+        if (wantReadOnly != isReadOnly) {
+            const mode_t mode = st.st_mode & 07777;
+            const mode_t wanted = wantReadOnly ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
+            int rc = ::chmod(self.c_str(), wanted);
+            if (rc != 0 && errno == ENOENT) rc = ::fchmod(m_fd, wanted);
+            if (rc != 0) ThrowErrno(errno, m_strPath);
+        }
+
+        // Access and write times only: Linux cannot set a creation time.
+        if (status.m_mtime != 0) {
+            if (!FitsTime(status.m_mtime) || !FitsTime(status.m_atime))
+                throw FileException(kCauseGeneric, EOVERFLOW, m_strPath);
+            struct timespec times[2] = {};
+            if (status.m_atime != 0)
+                times[0].tv_sec = static_cast<time_t>(status.m_atime);
+            else
+                times[0].tv_nsec = UTIME_OMIT;
+            times[1].tv_sec = static_cast<time_t>(status.m_mtime);
+            int rc = ::utimensat(AT_FDCWD, self.c_str(), times, 0);
+            if (rc != 0 && errno == ENOENT) rc = ::futimens(m_fd, times);
+            if (rc != 0) ThrowErrno(errno, m_strPath);
         }
     }
 
@@ -167,6 +216,7 @@ private:
 
     int m_fd;
     std::string m_strPath;
+    FileIdentity m_identity;
 };
 
 }  // namespace
@@ -235,39 +285,12 @@ bool PosixFileLayer::GetStatus(const std::string& path, FileStatus& status) {
     return true;
 }
 
-void PosixFileLayer::SetStatus(const std::string& path, const FileStatus& status) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) ThrowErrno(errno, path);
-
-    // Only the owner's write bit carries "read-only"; a file we may not chmod must not fail
-    // when nothing changes.
-    const bool wantReadOnly = (status.m_attribute & kAttrReadOnly) != 0;
-    const bool isReadOnly = (st.st_mode & S_IWUSR) == 0;
-    if (wantReadOnly != isReadOnly) {
-        const mode_t mode = st.st_mode & 07777;
-        if (::chmod(path.c_str(), wantReadOnly ? (mode & ~S_IWUSR) : (mode | S_IWUSR)) != 0)
-            ThrowErrno(errno, path);
-    }
-
-    // Access and write times only: Linux cannot set a creation time.
-    if (status.m_mtime != 0) {
-        if (!FitsTime(status.m_mtime) || !FitsTime(status.m_atime))
-            throw FileException(kCauseGeneric, EOVERFLOW, path);
-        struct timespec times[2] = {};
-        if (status.m_atime != 0)
-            times[0].tv_sec = static_cast<time_t>(status.m_atime);
-        else
-            times[0].tv_nsec = UTIME_OMIT;
-        times[1].tv_sec = static_cast<time_t>(status.m_mtime);
-        if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) ThrowErrno(errno, path);
-    }
-}
-
 std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMode mode,
                                                  int* cause) {
     // Never O_TRUNC: a file that someone else holds must not be emptied before the lock says
-    // so. O_NONBLOCK only keeps a pipe from stalling the open; it is cleared below.
-    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    // so. O_NONBLOCK only keeps a pipe from stalling the open; it is cleared below. O_NOFOLLOW:
+    // a link in the last place is refused, never followed.
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
     switch (mode) {
         case OpenMode::kReadWriteExisting:
             flags |= O_RDWR;
@@ -277,6 +300,15 @@ std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMo
             break;
         case OpenMode::kCreateWrite:
             flags |= O_WRONLY | O_CREAT;
+            break;
+        case OpenMode::kStatusOnly:
+#ifdef O_PATH
+            // Opens whatever the permissions say; with O_NOFOLLOW a link opens as itself and is
+            // refused below.
+            flags = O_PATH | O_CLOEXEC | O_NOFOLLOW;
+#else
+            flags |= O_RDONLY;
+#endif
             break;
     }
 
@@ -295,6 +327,8 @@ std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMo
     struct stat st;
     if (::fstat(fd, &st) != 0) return fail(CauseFromErrno(errno));
     if (!S_ISREG(st.st_mode)) return fail(kCauseAccessDenied);
+    // No data access, and no lock: another holder does not keep the status out.
+    if (mode == OpenMode::kStatusOnly) return std::make_unique<PosixOpenFile>(fd, path, st, true);
     const int status = ::fcntl(fd, F_GETFL);
     if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1)
         return fail(CauseFromErrno(errno));
@@ -307,7 +341,7 @@ std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMo
             if (errno != EINTR) return fail(CauseFromErrno(errno));
         }
     }
-    return std::make_unique<PosixOpenFile>(fd, path);
+    return std::make_unique<PosixOpenFile>(fd, path, st, false);
 }
 
 void PosixFileLayer::Rename(const std::string& from, const std::string& to) {
@@ -364,6 +398,15 @@ bool PosixFileLayer::FindFirst(const std::string& pattern, FindResult& found) {
     }
     ::closedir(dir);
     return matched;
+}
+
+size_t PosixFileLayer::Length(const std::string& text) const {
+    return text.size();
+}
+
+PathLimits PosixFileLayer::Limits() const {
+    // PATH_MAX counts the terminating zero.
+    return {PATH_MAX - 1, NAME_MAX};
 }
 
 std::string PosixFileLayer::TempPath() {

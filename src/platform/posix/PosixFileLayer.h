@@ -10,7 +10,9 @@
 //   opener holds fails to open with kCauseSharingViolation. The lock binds only openers that
 //   also lock, as the system offers nothing stronger.
 // - Only regular files are opened: a device or pipe named as a target is refused (access
-//   denied) rather than written to.
+//   denied) rather than written to, and a link in the last place of the path is never
+//   followed. The directory search reports a link as a reparse point and a device, pipe or
+//   socket as a device.
 // - Attributes: read-only is the owner's write bit; directory and sparse are reported; hidden,
 //   system, archive, temporary and offline do not exist here (reported never, ignored when set).
 //   A file without any of these reads as kAttrNormal.
@@ -19,13 +21,14 @@
 class PosixFileLayer : public FileLayer {
 public:
     bool GetStatus(const std::string& path, FileStatus& status) override;
-    void SetStatus(const std::string& path, const FileStatus& status) override;
     std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode,
                                      int* cause = nullptr) override;
     void Rename(const std::string& from, const std::string& to) override;
     void Remove(const std::string& path) override;
     bool FindFirst(const std::string& pattern, FindResult& found) override;
     std::string TempPath() override;
+    size_t Length(const std::string& text) const override;
+    PathLimits Limits() const override;
 };
 
 // The file-error cause for an errno value.

@@ -70,36 +70,38 @@ DWORD AttributesToWrite(uint32_t attributes) {
     return a == 0 ? FILE_ATTRIBUTE_NORMAL : a;
 }
 
-void WriteAttributes(const std::string& path, DWORD attributes) {
-    if (!SetFileAttributesA(path.c_str(), attributes)) ThrowLastError(path);
+LARGE_INTEGER FileTimeValue(const FILETIME& ft) {
+    LARGE_INTEGER value;
+    value.LowPart = ft.dwLowDateTime;
+    value.HighPart = static_cast<LONG>(ft.dwHighDateTime);
+    return value;
 }
 
-void WriteTimes(const std::string& path, const FileStatus& status) {
-    FILETIME creation;
-    FILETIME access;
-    FILETIME write;
-    if (!ToFileTime(status.m_mtime, write) ||
-        (status.m_atime != 0 && !ToFileTime(status.m_atime, access)) ||
-        (status.m_ctime != 0 && !ToFileTime(status.m_ctime, creation))) {
-        throw FileException(kCauseGeneric, ERROR_INVALID_PARAMETER, path);
+// Names that Windows maps to a device in every folder and with any extension.
+bool IsDeviceName(std::string name) {
+    name = name.substr(0, name.find('.'));
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    for (char& c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) ThrowLastError(path);
-    // A zero time leaves that time as it is.
-    if (!SetFileTime(file, status.m_ctime != 0 ? &creation : nullptr,
-                     status.m_atime != 0 ? &access : nullptr, &write)) {
-        const DWORD error = GetLastError();
-        CloseHandle(file);
-        ThrowError(error, path);
-    }
-    if (!CloseHandle(file)) ThrowLastError(path);
+    if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL" || name == "CONIN$" ||
+        name == "CONOUT$")
+        return true;
+    return name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0) &&
+           name[3] >= '1' && name[3] <= '9';
 }
 
 class Win32OpenFile : public GatheringFileHandle {
 public:
-    Win32OpenFile(HANDLE file, std::string path) : m_hFile(file), m_strPath(std::move(path)) {}
+    Win32OpenFile(HANDLE file, std::string path, const BY_HANDLE_FILE_INFORMATION& info,
+                  bool statusOnly)
+        : GatheringFileHandle(statusOnly), m_hFile(file), m_strPath(std::move(path)) {
+        m_identity.volume = info.dwVolumeSerialNumber;
+        m_identity.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    }
+
+    FileIdentity Identity() const override { return m_identity; }
 
     // Gathered data that was not written out is dropped: the engine only gets here after a
     // failure.
@@ -130,8 +132,44 @@ private:
         return position.QuadPart;
     }
 
+    void SystemTruncate() override {
+        LARGE_INTEGER start;
+        start.QuadPart = 0;
+        if (!SetFilePointerEx(m_hFile, start, nullptr, FILE_BEGIN) || !SetEndOfFile(m_hFile))
+            ThrowLastError(m_strPath);
+    }
+
     void SystemFlush() override {
         if (!FlushFileBuffers(m_hFile)) ThrowLastError(m_strPath);
+    }
+
+    void SystemSetStatus(const FileStatus& status) override {
+        FILETIME creation = {};
+        FILETIME access = {};
+        FILETIME write = {};
+        if (status.m_mtime != 0 &&
+            (!ToFileTime(status.m_mtime, write) ||
+             (status.m_atime != 0 && !ToFileTime(status.m_atime, access)) ||
+             (status.m_ctime != 0 && !ToFileTime(status.m_ctime, creation)))) {
+            throw FileException(kCauseGeneric, ERROR_INVALID_PARAMETER, m_strPath);
+        }
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!GetFileInformationByHandle(m_hFile, &info)) ThrowLastError(m_strPath);
+
+        // A zero time leaves that time as it is, zero attributes leave the attributes.
+        FILE_BASIC_INFO attributes = {};
+        attributes.FileAttributes = AttributesToWrite(status.m_attribute);
+        FILE_BASIC_INFO times = {};
+        if (status.m_ctime != 0) times.CreationTime = FileTimeValue(creation);
+        if (status.m_atime != 0) times.LastAccessTime = FileTimeValue(access);
+        times.LastWriteTime = FileTimeValue(write);
+
+        // A read-only file takes no new times: clear that first, and otherwise set the
+        // attributes last, so that a file made read-only now still gets its times.
+        const bool readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        if (readOnly) SetBasicInfo(attributes);
+        if (status.m_mtime != 0) SetBasicInfo(times);
+        if (!readOnly) SetBasicInfo(attributes);
     }
 
     void SystemClose() override {
@@ -140,8 +178,14 @@ private:
         if (!CloseHandle(file)) ThrowLastError(m_strPath);
     }
 
+    void SetBasicInfo(FILE_BASIC_INFO& info) {
+        if (!SetFileInformationByHandle(m_hFile, FileBasicInfo, &info, sizeof(info)))
+            ThrowLastError(m_strPath);
+    }
+
     HANDLE m_hFile;
     std::string m_strPath;
+    FileIdentity m_identity;
 };
 
 }  // namespace
@@ -230,21 +274,10 @@ bool Win32FileLayer::GetStatus(const std::string& path, FileStatus& status) {
     return true;
 }
 
-void Win32FileLayer::SetStatus(const std::string& path, const FileStatus& status) {
-    const DWORD current = GetFileAttributesA(path.c_str());
-    if (current == INVALID_FILE_ATTRIBUTES) ThrowLastError(path);
-    const DWORD attributes = AttributesToWrite(status.m_attribute);
-    // A read-only file takes no new times: clear that first, and otherwise set the attributes
-    // last, so that a file made read-only now still gets its times.
-    const bool readOnly = (current & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly) WriteAttributes(path, attributes);
-    if (status.m_mtime != 0) WriteTimes(path, status);
-    if (!readOnly) WriteAttributes(path, attributes);
-}
-
 std::unique_ptr<FileHandle> Win32FileLayer::Open(const std::string& path, OpenMode mode,
                                                  int* cause) {
     DWORD access = GENERIC_READ | GENERIC_WRITE;
+    DWORD share = 0;
     DWORD disposition = CREATE_ALWAYS;
     switch (mode) {
         case OpenMode::kReadWriteExisting:
@@ -255,20 +288,33 @@ std::unique_ptr<FileHandle> Win32FileLayer::Open(const std::string& path, OpenMo
         case OpenMode::kCreateWrite:
             access = GENERIC_WRITE;
             break;
+        case OpenMode::kStatusOnly:
+            // Attribute access is not held back by another opener's share mode.
+            access = FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+            share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+            disposition = OPEN_EXISTING;
+            break;
     }
-    HANDLE file =
-        CreateFileA(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        if (cause != nullptr) *cause = CauseFromWin32Error(GetLastError());
+    auto fail = [cause](DWORD error) -> std::unique_ptr<FileHandle> {
+        if (cause != nullptr) *cause = CauseFromWin32Error(error);
         return nullptr;
-    }
-    // Devices such as NUL or COM1 are no files to wipe.
-    if (GetFileType(file) != FILE_TYPE_DISK) {
+    };
+    // A link or junction opens as itself, and is refused below, rather than handing the open
+    // to whatever it points to.
+    HANDLE file = CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return fail(GetLastError());
+    // Devices such as NUL or COM1, pipes, folders and links are no files to wipe. (Devices and
+    // pipes have no file information either; the type is asked only of data opens, since Wine
+    // takes that question as an access of the file and moves its access time.)
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+        (mode != OpenMode::kStatusOnly && GetFileType(file) != FILE_TYPE_DISK)) {
         CloseHandle(file);
-        if (cause != nullptr) *cause = kCauseAccessDenied;
-        return nullptr;
+        return fail(ERROR_ACCESS_DENIED);
     }
-    return std::make_unique<Win32OpenFile>(file, path);
+    return std::make_unique<Win32OpenFile>(file, path, info, mode == OpenMode::kStatusOnly);
 }
 
 void Win32FileLayer::Rename(const std::string& from, const std::string& to) {
@@ -287,7 +333,25 @@ bool Win32FileLayer::FindFirst(const std::string& pattern, FindResult& found) {
     FindClose(find);
     found.name = data.cFileName;
     found.attributes = data.dwFileAttributes;
+    // The search may describe a device name as a plain file.
+    const std::string last = pattern.substr(pattern.find_last_of("\\/:") + 1);
+    if (last.find_first_of("*?") == std::string::npos && IsDeviceName(last))
+        found.attributes |= kAttrDevice;
     return true;
+}
+
+size_t Win32FileLayer::Length(const std::string& text) const {
+    if (text.empty()) return 0;
+    if (text.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<size_t>::max();
+    const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(),
+                                          static_cast<int>(text.size()), nullptr, 0);
+    return units > 0 ? static_cast<size_t>(units) : std::numeric_limits<size_t>::max();
+}
+
+PathLimits Win32FileLayer::Limits() const {
+    // MAX_PATH counts the terminating zero.
+    return {MAX_PATH - 1, 255};
 }
 
 std::string Win32FileLayer::TempPath() {
