@@ -53,7 +53,8 @@ public:
     int RunJob(const std::string& text);
 
     // Splits m_strPath into folder and name and looks the entry up. False for a missing path,
-    // a folder, and temporary, sparse or offline files.
+    // a folder, temporary, sparse or offline files, links and other reparse points, and
+    // devices and pipes.
     bool CheckTarget();
 
     // Wipes the current target; `progress` is the job's progress window or nullptr.

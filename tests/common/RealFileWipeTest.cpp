@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -49,6 +51,12 @@ protected:
         job.rZLen = 0;
         job.Date = 0;
         job.bNotDel = 1;
+    }
+
+    int Count(const std::vector<std::string>& lines, const std::string& part) const {
+        return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
+            return line.find(part) != std::string::npos;
+        }));
     }
 
     const std::string m_sep = std::string(1, realfiles::Traits().separator);
@@ -156,6 +164,174 @@ TEST_F(RealFileWipe, ExcludedTargetsAreLeftAlone) {
     ASSERT_EQ(job.RunJob(work + "missing.txt " + sentinel.substr(0, sentinel.size() - 1)), 1);
     EXPECT_NE(log.find("Complete (OK 0,  NG+Exclude 2)"), std::string::npos) << log;
     EXPECT_EQ(realfiles::Read(work + "keep.txt"), "k");
+}
+
+// The real layer, with a chance to change the disk before a chosen open.
+class SwappingLayer : public FileLayer {
+public:
+    explicit SwappingLayer(FileLayer& real) : m_real(real) {}
+
+    int swapAt = 0;
+    std::function<void()> swap;
+
+    std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode, int* cause) override {
+        if (++m_opens == swapAt) swap();
+        return m_real.Open(path, mode, cause);
+    }
+    bool GetStatus(const std::string& path, FileStatus& status) override {
+        return m_real.GetStatus(path, status);
+    }
+    void Rename(const std::string& from, const std::string& to) override {
+        m_real.Rename(from, to);
+    }
+    void Remove(const std::string& path) override { m_real.Remove(path); }
+    bool FindFirst(const std::string& pattern, FindResult& found) override {
+        return m_real.FindFirst(pattern, found);
+    }
+    std::string TempPath() override { return m_real.TempPath(); }
+    size_t Length(const std::string& text) const override { return m_real.Length(text); }
+    PathLimits Limits() const override { return m_real.Limits(); }
+
+private:
+    FileLayer& m_real;
+    int m_opens = 0;
+};
+
+// Another file, or where the platform lets a test make one a link to a file outside, put in
+// the target's place between two stages: that stage fails and writes nothing through it.
+TEST_F(RealFileWipe, AFileSwappedBetweenStagesIsLeftAlone) {
+    struct Row {
+        const char* what;
+        int open;  // 1: attributes, 2 to 4: passes, 5: mark, 6: truncation, 7: date
+        int code;
+        bool link;
+    };
+    const Row rows[] = {
+        {"second pass", 3, ErrWrite, false},        {"truncation", 6, ErrTruncate, false},
+        {"date", 7, ErrChangeDate, false},          {"second pass, link", 3, ErrWrite, true},
+        {"truncation, link", 6, ErrTruncate, true}, {"date, link", 7, ErrChangeDate, true},
+    };
+    const std::string target = work + "a.txt";
+    const std::string outside = sentinel + "keep.txt";
+    FileStatus before;
+    ASSERT_TRUE(files->GetStatus(outside, before));
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        realfiles::Write(target, std::string(5000, 'a'));
+        SwappingLayer swapping(*files);
+        swapping.swapAt = r.open;
+        bool swapped = true;
+        swapping.swap = [&] {
+            // The new file exists before the old one goes: no file number is reused.
+            realfiles::Write(work + "other", "someone else's");
+            files->Remove(target);
+            if (r.link)
+                swapped = realfiles::MakeLink(outside, target);
+            else
+                files->Rename(work + "other", target);
+        };
+        DeleteJob swapJob(swapping, ui, texts, clock);
+        swapJob.m_nOverrun = 0;
+        swapJob.rRen = 0;
+        swapJob.m_strPath = target;
+        ASSERT_TRUE(swapJob.CheckTarget());
+        const int code = swapJob.WipeFile(nullptr);
+        if (!swapped) {
+            realfiles::RemoveTree(work);
+            realfiles::CreateFolder(work);
+            continue;  // no links here
+        }
+        EXPECT_EQ(code, r.code);
+        if (!r.link) {
+            EXPECT_EQ(realfiles::Read(target), "someone else's");
+        }
+        FileStatus after;
+        ASSERT_TRUE(files->GetStatus(outside, after));
+        EXPECT_EQ(after.m_mtime, before.m_mtime);
+        EXPECT_EQ(after.m_size, before.m_size);
+        realfiles::RemoveTree(work);
+        realfiles::CreateFolder(work);
+    }
+}
+
+// A link is excluded as a folder is, and neither it nor what it points to changes; so is a
+// pipe, before anything of its own is touched.
+TEST_F(RealFileWipe, LinksAndPipesAreExcludedAndLeftAlone) {
+    if (!realfiles::MakeLink(sentinel + "keep.txt", work + "link.txt") ||
+        !realfiles::MakePipe(work + "pipe")) {
+        GTEST_SKIP() << "no links or pipes that a test can make here";
+    }
+    realfiles::SetReadOnly(work + "pipe", true);
+    job.DispF = 0;
+    job.NDispN = 1;
+    job.NDispE = 1;
+    ASSERT_EQ(job.RunJob(work + "link.txt " + work + "pipe"), 1);
+    EXPECT_NE(log.find("Exclude : " + work + "link.txt\r\nExclude : " + work + "pipe\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(realfiles::List(work), (std::vector<std::string>{"link.txt", "pipe"}));
+    EXPECT_TRUE(realfiles::IsReadOnly(work + "pipe"));
+}
+
+// 80 CJK characters (240 bytes, near the 255 bytes a name may hold) in a folder that takes the
+// path over 259 bytes, though well within 259 characters: renamed, wiped, additional wipe made.
+TEST_F(RealFileWipe, ALongNameInAnyScriptIsRenamed) {
+    std::string name;
+    for (int i = 0; i < 80; ++i)
+        name += "\xE6\x97\xA5";  // 日
+    name += ".txt";
+    const std::string folder = work + std::string(60, 'f') + m_sep;
+    realfiles::CreateFolder(folder);
+    realfiles::Write(folder + name, std::string(5000, 's'));
+    KeepFile();
+    job.rRen = 1;
+    job.AddWipe = 1;
+    job.nAnticacheSize = 1;
+    job.bAntiOneShot = 1;
+    job.Confirm = 1;
+    ASSERT_GT((folder + name).size(), 259u);
+    ASSERT_EQ(Wipe(folder + name), Success);
+
+    const std::vector<std::string> left = realfiles::List(folder);
+    ASSERT_EQ(left.size(), 1u);
+    // Where limits count characters, 244 letters would take the path over 259 of them: the
+    // short shape serves. Where they count bytes, the same length fits.
+    EXPECT_EQ(left[0].size(), realfiles::Traits().limitsCountUtf16 ? 12u : name.size());
+    EXPECT_EQ(left[0].find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ."), std::string::npos);
+    const std::string after = realfiles::Read(folder + left[0]);
+    EXPECT_EQ(after.size(), 5000u);
+    EXPECT_EQ(after.substr(0, 1), "X");
+    EXPECT_EQ(Count(ui.Filter("Box"), "Make Additional Wipe temporary file"), 1);
+}
+
+// The dummy files' header line reaches the disk only when the file is closed: a full disk
+// there is the write step's failure, which shows no box, and the stage removes what it made.
+TEST_F(RealFileWipe, AFullDiskDuringTheDummyStageShowsNothing) {
+    const std::string disk = work + "disk" + m_sep;
+    realfiles::CreateFolder(disk);
+    std::string why;
+    std::unique_ptr<realfiles::Holder> mounted = realfiles::MountSmallDisk(disk, 64 * 1024, why);
+    if (!mounted) GTEST_SKIP() << why;
+    realfiles::Write(disk + "target.txt", "t");
+    {
+        std::unique_ptr<FileHandle> fill = files->Open(disk + "fill", OpenMode::kCreateWrite);
+        ASSERT_NE(fill, nullptr);
+        const std::string block(4096, 'f');
+        EXPECT_EQ(realfiles::CauseOf([&] {
+                      for (int i = 0; i < 64; ++i)
+                          fill->Write(block.data(), block.size());
+                      fill->Close();
+                  }),
+                  kCauseDiskFull);
+    }
+    job.m_strPath = disk + "target.txt";
+    ASSERT_TRUE(job.CheckTarget());
+    job.nFiles = 5;
+    EXPECT_EQ(job.MakeDummyFileEntries(), 0);
+    EXPECT_TRUE(ui.Filter("Box").empty());
+    EXPECT_EQ(realfiles::List(disk), (std::vector<std::string>{"fill", "target.txt"}));
+    EXPECT_EQ(log, "");
+    mounted.reset();
 }
 
 }  // namespace

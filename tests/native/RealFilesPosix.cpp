@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <sys/mount.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,11 +8,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/PosixFileLayer.h"
@@ -30,6 +33,7 @@ const PlatformTraits& Traits() {
         false,  // the lock binds openers, not the name
         false,
         kAttrNormal,
+        false,
     };
     return traits;
 }
@@ -147,6 +151,35 @@ private:
 
 std::unique_ptr<Holder> HoldOpen(const std::string& path) {
     return std::make_unique<LayerHolder>(path);
+}
+
+bool MakeLink(const std::string& target, const std::string& link) {
+    return symlink(target.c_str(), link.c_str()) == 0;
+}
+
+bool MakePipe(const std::string& path) {
+    return mkfifo(path.c_str(), 0644) == 0;
+}
+
+namespace {
+class Mounted : public Holder {
+public:
+    explicit Mounted(std::string folder) : m_folder(std::move(folder)) {}
+    ~Mounted() override { umount2(m_folder.c_str(), MNT_DETACH); }
+
+private:
+    std::string m_folder;
+};
+}  // namespace
+
+std::unique_ptr<Holder> MountSmallDisk(const std::string& folder, size_t bytes, std::string& why) {
+    const std::string options = "size=" + std::to_string(bytes);
+    if (mount("tidewipe-test", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) !=
+        0) {
+        why = std::string("cannot mount a small file system here: ") + std::strerror(errno);
+        return nullptr;
+    }
+    return std::make_unique<Mounted>(folder);
 }
 
 }  // namespace realfiles

@@ -25,6 +25,7 @@ struct PlatformTraits {
     bool openFileRefusesRemoval;   // removing a file that the layer holds open
     bool searchReportsDotEntries;  // a search for every name meets the folder's own "." first
     uint32_t plainFileAttributes;  // what a new ordinary file reports
+    bool limitsCountUtf16;         // path limits count UTF-16 code units (else bytes)
 };
 const PlatformTraits& Traits();
 
@@ -80,6 +81,13 @@ public:
     virtual ~Holder() = default;
 };
 std::unique_ptr<Holder> HoldOpen(const std::string& path);
+
+// Entries that only some platforms let a test make: false (or nullptr, with the reason in
+// `why`) where this one does not, and the test skips.
+bool MakeLink(const std::string& target, const std::string& link);
+bool MakePipe(const std::string& path);
+// A file system of `bytes` mounted on the empty folder `folder`, until destroyed.
+std::unique_ptr<Holder> MountSmallDisk(const std::string& folder, size_t bytes, std::string& why);
 
 // The cause of the FileException that `action` throws; kCauseNone when it throws none.
 inline int CauseOf(const std::function<void()>& action) {

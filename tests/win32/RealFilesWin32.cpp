@@ -24,6 +24,7 @@ const PlatformTraits& Traits() {
         true,  // share mode 0 covers deletion too
         true,
         kAttrArchive,  // set by the file system on every new file
+        true,
     };
     return traits;
 }
@@ -156,6 +157,21 @@ private:
 
 std::unique_ptr<Holder> HoldOpen(const std::string& path) {
     return std::make_unique<HandleHolder>(path);
+}
+
+// Wine shows a Unix link as the file it points to, and makes neither links nor pipes that a
+// Windows program can see as such.
+bool MakeLink(const std::string&, const std::string&) {
+    return false;
+}
+
+bool MakePipe(const std::string&) {
+    return false;
+}
+
+std::unique_ptr<Holder> MountSmallDisk(const std::string&, size_t, std::string& why) {
+    why = "no small file system to mount from a Windows program";
+    return nullptr;
 }
 
 }  // namespace realfiles

@@ -13,13 +13,30 @@
 
 namespace {
 
-TEST(Win32Devices, AreNoFilesToOpen) {
+// Device names mean the device in every folder and with any extension; the search may still
+// describe them as plain files (Wine does), so the layer says what they are.
+TEST(Win32Devices, AreNoFilesToOpenAndTheSearchSaysSo) {
     Win32FileLayer layer;
-    for (const char* device : {"NUL", "nul"}) {
-        int cause = 0;
-        EXPECT_EQ(layer.Open(device, OpenMode::kReadWriteExisting, &cause), nullptr);
-        EXPECT_EQ(cause, kCauseAccessDenied) << device;
+    realfiles::ScratchFolder dir;
+    for (const char* device : {"NUL", "nul", "COM1.txt", "lpt9", "con .log", "AUX.tar.gz"}) {
+        for (OpenMode mode : {OpenMode::kReadWriteExisting, OpenMode::kStatusOnly}) {
+            int cause = 0;
+            EXPECT_EQ(layer.Open(dir.Path(device), mode, &cause), nullptr) << device;
+            EXPECT_NE(cause, kCauseNone) << device;
+        }
+        FindResult found;
+        if (layer.FindFirst(dir.Path(device), found)) {
+            EXPECT_NE(found.attributes & kAttrDevice, 0u) << device;
+        }
     }
+    // Names that only begin like a device are files.
+    for (const char* name : {"CONSOLE.txt", "COM10", "nul2", "xNUL"}) {
+        realfiles::Write(dir.Path(name), "f");
+        FindResult found;
+        ASSERT_TRUE(layer.FindFirst(dir.Path(name), found)) << name;
+        EXPECT_EQ(found.attributes & kAttrDevice, 0u) << name;
+    }
+    EXPECT_TRUE(dir.Remove());
 }
 
 TEST(Win32Names, OutsideTheOldCodePagesGoThroughTheNarrowCalls) {
