@@ -87,5 +87,10 @@
 
 /* Our own strings, above the classic table's range */
 #define IDS_QUICK_DELETE_TOO_LONG 57400
+/* The prompts of the settings pages' number checks (printf formats) */
+#define IDS_PROMPT_INTEGER 57401
+#define IDS_PROMPT_INTEGER_RANGE 57402
+/* The version dialog's version line (a printf format of four numbers) */
+#define IDS_VERSION_LINE 57403
 
 #endif /* TIDEWIPE_RES_RESOURCE_H */
