@@ -7,8 +7,10 @@
 
 #include "app/AppStrings.h"
 #include "install/InstallMarker.h"
+#include "res/resource.h"
 #include "platform/win32/Win32FileLayer.h"
 #include "platform/win32/Win32JobUi.h"
+#include "settings_ui/SettingsSheet.h"
 #include "wipe/Clock.h"
 
 // Static objects, constructed in this order and destroyed in reverse: the application, the
@@ -63,8 +65,26 @@ bool WipeApp::RunInstall() {
     return false;
 }
 
-void WipeApp::RunSettingsSheet(const WipeOptions&) {
-    ReportNotBuilt("The settings sheet");
+void WipeApp::RunSettingsSheet(const WipeOptions& loaded) {
+    WipeOptions edited = loaded;
+    const bool ok =
+        ::RunSettingsSheet(edited, [this](const std::string& path) { QuickDelete(path); });
+    // The job keeps what start-up loaded either way; the program ends right after.
+    if (ok) SaveOptions(Profile(), edited);
+}
+
+std::string WipeApp::HelpTopic(UINT dialogId) {
+    switch (dialogId) {
+        case IDD_DISPLAY_PAGE:
+        case IDD_GENERAL_PAGE:
+        case IDD_DETAIL3_PAGE:
+        case IDD_INSTALL:
+        case IDD_DETAIL1_PAGE:
+        case IDD_DETAIL2_PAGE:
+            return CWinApp::HelpTopic(dialogId);
+        default:
+            return "index.htm";
+    }
 }
 
 bool WipeApp::RunUninstall() {

@@ -21,6 +21,9 @@ public:
     // The processing log of the most recent job.
     std::string m_strLog;
 
+    // Dialogs without a topic of their own open the help's first page.
+    std::string HelpTopic(UINT dialogId) override;
+
 private:
     bool IsInstalled() override;
     bool RunInstall() override;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 class CControl;
@@ -37,7 +38,17 @@ void DDX_Control(DataExchange& dx, int id, CControl& control);
 // The control's text. Narrow strings carry the process code page, UTF-8 with our manifest.
 void DDX_Text(DataExchange& dx, int id, std::string& value);
 // A whole decimal number, blanks around it allowed. Saving text that is not such a number
-// (or does not fit an int) fails and leaves `value` unchanged.
-void DDX_Text(DataExchange& dx, int id, int& value);
-// Inclusive range check of the value that the DDX_Text just before it saved.
-void DDV_MinMaxInt(DataExchange& dx, int value, int minValue, int maxValue);
+// (or does not fit the type) fails with the string table's integer prompt and leaves `value`
+// unchanged. The unsigned form takes no sign.
+void DDX_Text(DataExchange& dx, int id, int32_t& value);
+void DDX_Text(DataExchange& dx, int id, uint32_t& value);
+// Inclusive range check of the value that the DDX_Text just before it saved, with the string
+// table's range prompt.
+void DDV_MinMaxInt(DataExchange& dx, int32_t value, int32_t minValue, int32_t maxValue);
+void DDV_MinMaxUInt(DataExchange& dx, uint32_t value, uint32_t minValue, uint32_t maxValue);
+// A check box: loading checks it for 1, clears it for 0 and shows 2 as indeterminate (any
+// other value is taken as 0); saving gives 1 for checked and 0 otherwise.
+void DDX_Check(DataExchange& dx, int id, int32_t& value);
+// A group of radio buttons that starts with `id` and runs to the next control that starts a
+// group: the index of the checked one in template order, -1 when none is checked.
+void DDX_Radio(DataExchange& dx, int id, int32_t& value);

@@ -5,15 +5,13 @@
 #include "framework/DataExchange.h"
 #include "framework/WinApp.h"
 
-namespace {
-
-// The module whose resources hold the templates: the application's instance, or the
-// program's own module when no application object has set one.
 HINSTANCE ResourceInstance() {
     CWinApp* app = CWinApp::Current();
     if (app != nullptr && app->m_hInstance != nullptr) return app->m_hInstance;
     return ::GetModuleHandleA(nullptr);
 }
+
+namespace {
 
 // Messages whose result a dialog procedure returns itself instead of through DWLP_MSGRESULT.
 bool ReturnsResultDirectly(UINT msg) {
@@ -92,6 +90,33 @@ void CDialog::OnCancel() {
     EndDialog(IDCANCEL);
 }
 
+bool CDialog::OnCommand(WPARAM wParam, LPARAM) {
+    const int id = LOWORD(wParam);
+    if (HIWORD(wParam) != BN_CLICKED) return false;
+    // Esc and the close box arrive here as IDCANCEL.
+    switch (id) {
+        case IDOK:
+            OnOK();
+            return true;
+        case IDCANCEL:
+            OnCancel();
+            return true;
+        case ID_HELP:
+            if (CWinApp* app = CWinApp::Current()) app->OnHelp(m_nIDTemplate);
+            return true;
+        default:
+            return OnButtonClicked(id);
+    }
+}
+
+bool CDialog::OnButtonClicked(int) {
+    return false;
+}
+
+bool CDialog::OnNotify(const NMHDR&, LRESULT&) {
+    return false;
+}
+
 bool CDialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) {
     return false;
 }
@@ -104,19 +129,23 @@ LRESULT CDialog::Default(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CDialog::CenterWindow() {
+    CenterOverOwner(m_hWnd);
+}
+
+void CenterOverOwner(HWND hWnd) {
     RECT work;
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof(monitor);
-    if (::GetMonitorInfoA(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor))
+    if (::GetMonitorInfoA(::MonitorFromWindow(hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor))
         work = monitor.rcWork;
     else
         ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     RECT area = work;
-    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    HWND owner = ::GetWindow(hWnd, GW_OWNER);
     if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner))
         ::GetWindowRect(owner, &area);
     RECT rc;
-    ::GetWindowRect(m_hWnd, &rc);
+    ::GetWindowRect(hWnd, &rc);
     const LONG width = rc.right - rc.left;
     const LONG height = rc.bottom - rc.top;
     LONG x = area.left + (area.right - area.left - width) / 2;
@@ -124,20 +153,25 @@ void CDialog::CenterWindow() {
     // Keep it on the screen even over an owner near the edge.
     x = std::max(work.left, std::min(x, work.right - width));
     y = std::max(work.top, std::min(y, work.bottom - height));
-    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+CDialog* CDialog::FromHandle(HWND hWnd) {
+    return reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    CDialog* dlg = nullptr;
-    if (msg == WM_INITDIALOG) {
-        dlg = reinterpret_cast<CDialog*>(lParam);
-        dlg->m_hWnd = hWnd;
-        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(dlg));
-    } else {
-        dlg = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-    }
+    CDialog* dlg = msg == WM_INITDIALOG ? reinterpret_cast<CDialog*>(lParam) : FromHandle(hWnd);
+    return Dispatch(dlg, hWnd, msg, wParam, lParam);
+}
+
+INT_PTR CDialog::Dispatch(CDialog* dlg, HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     // Messages before WM_INITDIALOG (WM_SETFONT) have no object yet.
     if (dlg == nullptr) return FALSE;
+    if (msg == WM_INITDIALOG) {
+        dlg->m_hWnd = hWnd;
+        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(dlg));
+    }
     if (dlg->m_bInDefault) {
         dlg->m_bInDefault = false;
         return FALSE;
@@ -151,32 +185,34 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM 
 }
 
 INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
     switch (msg) {
         case WM_INITDIALOG: {
             RECT before;
             ::GetWindowRect(m_hWnd, &before);
             // Returned as is: TRUE asks the system to set the focus.
-            const BOOL result = OnInitDialog();
+            const BOOL focus = OnInitDialog();
             RECT after;
             ::GetWindowRect(m_hWnd, &after);
-            if (::EqualRect(&before, &after)) CenterWindow();
-            return result;
+            const bool child = (::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & WS_CHILD) != 0;
+            if (!child && ::EqualRect(&before, &after)) CenterWindow();
+            return focus;
         }
         case WM_COMMAND:
-            // Esc and the close box arrive here as IDCANCEL.
-            if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
-                OnOK();
-                return TRUE;
-            }
-            if (LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == BN_CLICKED) {
-                OnCancel();
+            if (OnCommand(wParam, lParam)) return TRUE;
+            break;
+        case WM_NOTIFY:
+            if (OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) {
+                ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
                 return TRUE;
             }
             break;
+        case WM_HELP:
+            if (CWinApp* app = CWinApp::Current()) app->OnHelp(m_nIDTemplate);
+            return TRUE;
         default:
             break;
     }
-    LRESULT result = 0;
     if (!OnMessage(msg, wParam, lParam, result)) return FALSE;
     if (ReturnsResultDirectly(msg)) return static_cast<INT_PTR>(result);
     ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);

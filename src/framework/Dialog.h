@@ -4,6 +4,14 @@
 
 class DataExchange;
 
+// The module whose resources hold the templates: the application's instance, or the program's
+// own module when no application object has set one.
+HINSTANCE ResourceInstance();
+
+// Centres a top-level window over its owner, or on the work area when it has none, keeping it
+// on the screen.
+void CenterOverOwner(HWND hWnd);
+
 // A dialog built from a template of the application's resources. One static dialog procedure
 // serves every dialog: it finds the object through GWLP_USERDATA, stored at WM_INITDIALOG,
 // and forwards to the virtual handlers below.
@@ -11,8 +19,12 @@ class DataExchange;
 // Created without a parent, a dialog gets the application's main window as its owner (none
 // when there is no main window), so a modal dialog disables that window while it runs.
 //
-// A dialog that does not place itself in OnInitDialog is centred over its owner, or on the
-// screen's work area when it has none, so that nothing opens in a corner of the screen.
+// A top-level dialog that does not place itself in OnInitDialog is centred over its owner, or
+// on the screen's work area when it has none, so that nothing opens in a corner of the screen.
+// Child dialogs (property pages) stay where their parent puts them.
+//
+// F1 (WM_HELP) and the help command (ID_HELP) ask the application for the help topic of the
+// dialog's template.
 //
 // Modal and modeless dialogs differ only in how they end. A modal one ends through
 // EndDialog and DoModal returns the result. A modeless one belongs to whoever created it and
@@ -51,6 +63,13 @@ protected:
     // Saves and validates, then ends with IDOK; a failed check keeps the dialog open.
     virtual void OnOK();
     virtual void OnCancel();
+    // WM_COMMAND. The default sends IDOK and IDCANCEL clicks to OnOK and OnCancel, ID_HELP to
+    // the help, and other button clicks to OnButtonClicked. True when handled.
+    virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
+    // A click on button `id`; true when handled.
+    virtual bool OnButtonClicked(int id);
+    // WM_NOTIFY; true when handled, with `result` as the message's result.
+    virtual bool OnNotify(const NMHDR& header, LRESULT& result);
     // Any other message. Return true when handled, with `result` as the message's result;
     // false leaves it to the system's default processing.
     virtual bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -58,13 +77,19 @@ protected:
     // The system's default processing of a message, for handlers that need it to run first.
     LRESULT Default(UINT msg, WPARAM wParam, LPARAM lParam);
 
+    // The common part of the dialog procedures: `dlg` is the object of the window, known from
+    // the WM_INITDIALOG parameter or from the window's user data.
+    static INT_PTR Dispatch(CDialog* dlg, HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static CDialog* FromHandle(HWND hWnd);
+
+    const UINT m_nIDTemplate;
+
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     HWND Owner() const;
     void CenterWindow();
 
-    UINT m_nIDTemplate;
     HWND m_hWndParent;
     bool m_bModal = false;
     // Set while Default hands a message to the system, which first calls our dialog

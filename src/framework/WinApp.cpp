@@ -8,11 +8,15 @@ namespace {
 // The framework's application-title string.
 constexpr UINT kAppTitleId = 0xE000;
 
-std::string ModuleBaseName() {
+std::string ModulePath() {
     char path[MAX_PATH] = {};
     const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return "app";
-    std::string name(path, n);
+    return n == 0 || n >= MAX_PATH ? std::string() : std::string(path, n);
+}
+
+std::string ModuleBaseName() {
+    std::string name = ModulePath();
+    if (name.empty()) return "app";
     const size_t slash = name.find_last_of("\\/");
     if (slash != std::string::npos) name.erase(0, slash + 1);
     const size_t dot = name.rfind('.');
@@ -38,7 +42,34 @@ BOOL CWinApp::InitInstance() {
     if (m_strAppName.empty() && !LoadResString(kAppTitleId, m_strAppName, m_hInstance)) {
         m_strAppName = ModuleBaseName();
     }
+    if (m_strHelpFilePath.empty()) {
+        m_strHelpFilePath = ModulePath();
+        const size_t dot = m_strHelpFilePath.rfind('.');
+        const size_t slash = m_strHelpFilePath.find_last_of("\\/");
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+            m_strHelpFilePath.erase(dot);
+        m_strHelpFilePath += ".chm";
+    }
     return TRUE;
+}
+
+void CWinApp::OnHelp(UINT dialogId) {
+    ShowHtmlHelp(m_strHelpFilePath + "::/" + HelpTopic(dialogId));
+}
+
+std::string CWinApp::HelpTopic(UINT dialogId) {
+    return std::to_string(dialogId) + ".htm";
+}
+
+void CWinApp::ShowHtmlHelp(const std::string& address) {
+    // The viewer lives in hhctrl.ocx; loaded on demand, it costs nothing until F1.
+    using HtmlHelpProc = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    static HMODULE viewer = ::LoadLibraryA("hhctrl.ocx");
+    if (viewer == nullptr) return;
+    const auto htmlHelp = reinterpret_cast<HtmlHelpProc>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(viewer, "HtmlHelpA")));
+    const UINT kDisplayTopic = 0;  // HH_DISPLAY_TOPIC
+    if (htmlHelp != nullptr) htmlHelp(m_hMainWnd, address.c_str(), kDisplayTopic, 0);
 }
 
 void CWinApp::SetRegistryKey(const char* key) {

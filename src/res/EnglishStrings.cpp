@@ -63,6 +63,9 @@ constexpr Entry kEnglish[] = {
     {IDS_REASON_FILE_TOO_LARGE, "File Exceed 2Gbytes"},
     {IDS_QUICK_DELETE_TOO_LONG,
      "The path is too long to be deleted (more than %d characters):\r\n%s"},
+    {IDS_PROMPT_INTEGER, "Please enter an integer."},
+    {IDS_PROMPT_INTEGER_RANGE, "Please enter an integer between %d and %d."},
+    {IDS_VERSION_LINE, "Version %d.%d.%d.%d"},
 };
 
 }  // namespace

@@ -13,14 +13,28 @@
 //                        going on; the program is suspended meanwhile at the progress window,
 //                        which pauses there once it shows a file, a count and a megabyte figure
 //     --timeout SECONDS  how long the program may run (20)
+//     --sheet STEP       a step on the settings sheet (repeatable, in order), each taken once
+//                        no other window of the program is open and the sheet takes input:
+//                          page N        bring tab N (from 0) to the front
+//                          front         print the title of the page in front
+//                          type ID TEXT  put TEXT into control ID of the page in front
+//                          click ID      click button ID of the page in front
+//                          enabled ID    print whether control ID of the page in front is
+//                                        enabled
+//                          ok | cancel   press the sheet's OK or Cancel
+//                          pause NAME    as --pause, at the sheet
+//     --show-settings    print the stored options once the program has ended
 //
 // PROGRAM is a Windows path; TARGET-TEXT follows it verbatim on the program's command line.
 // Output lines, texts with \ CR LF TAB escaped as \\ \r \n \t:
 //   confirm: TEXT | progress-title: TITLE | progress: FILE | COUNT | MEGABYTES (on each change)
 //   box TITLE: TEXT | viewer: TEXT | window: TITLE (anything else, closed) | exit: CODE
+//   front: TITLE | enabled ID: 0|1 | version: PRODUCT | VERSION
+//   settings: NAME=VALUE ... (sorted by name; "settings:" alone when none is stored)
 // Exit status: 0 when the program ended by itself, 1 on a setup failure, 2 when it was killed
 // at the deadline.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -43,6 +57,7 @@ const char kMarkerValue[] = "marlock";
 const char kConfirmTitle[] = "Tidewipe confirmation";
 const char kProgressTitle[] = "Tidewipe Working Progress";
 const char kViewerTitle[] = "Tidewipe Message Viewer";
+const char kVersionTitle[] = "Tidewipe Version";
 
 // Control ids of the program's dialogs and of a message box's text.
 const int kConfirmMessage = 1026;
@@ -51,6 +66,8 @@ const int kProgressStatus = 1016;
 const int kProgressMegabytes = 1058;
 const int kLogText = 1037;
 const int kMessageBoxText = 0xFFFF;
+const int kVersionProduct = 1060;
+const int kVersionNumber = 1061;
 
 const DWORD kPollMs = 50;
 
@@ -58,6 +75,8 @@ struct Options {
     std::vector<std::pair<std::string, DWORD>> settings;
     std::vector<std::string> holds;
     std::set<std::string> pauses;
+    std::vector<std::string> sheetSteps;
+    bool showSettings = false;
     bool marker = true;
     bool cancel = false;
     DWORD timeoutMs = 20000;
@@ -99,6 +118,7 @@ int Usage(const char* why) {
                  "tidewipe_e2e_driver: %s\n"
                  "usage: tidewipe_e2e_driver [--set NAME=VALUE] [--no-marker] [--hold PATH] "
                  "[--cancel] [--pause confirm|progress|viewer] [--timeout SECONDS] "
+                 "[--sheet STEP] [--show-settings] "
                  "PROGRAM TARGET-TEXT\n",
                  why);
     return 1;
@@ -113,6 +133,8 @@ bool ParseArguments(int argc, char** argv, Options& o, std::string& error) {
             o.marker = false;
         } else if (opt == "--cancel") {
             o.cancel = true;
+        } else if (opt == "--show-settings") {
+            o.showSettings = true;
         } else if (!hasValue) {
             error = "missing value after " + opt;
             return false;
@@ -129,6 +151,8 @@ bool ParseArguments(int argc, char** argv, Options& o, std::string& error) {
             o.settings.emplace_back(s.substr(0, eq), static_cast<DWORD>(value));
         } else if (opt == "--hold") {
             o.holds.emplace_back(argv[++i]);
+        } else if (opt == "--sheet") {
+            o.sheetSteps.emplace_back(argv[++i]);
         } else if (opt == "--pause") {
             const std::string which = argv[++i];
             if (which != "confirm" && which != "progress" && which != "viewer") {
@@ -189,6 +213,33 @@ bool PrepareRegistry(const Options& o) {
     }
     RegCloseKey(key);
     return rc == ERROR_SUCCESS;
+}
+
+// The stored options, sorted by name, on one line.
+std::string StoredSettings() {
+    std::string line = "settings:";
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return line;
+    std::vector<std::string> values;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD nameLength = sizeof(name);
+        DWORD type = 0;
+        DWORD data = 0;
+        DWORD size = sizeof(data);
+        const LONG rc = RegEnumValueA(key, i, name, &nameLength, nullptr, &type,
+                                      reinterpret_cast<BYTE*>(&data), &size);
+        if (rc != ERROR_SUCCESS) break;
+        values.push_back(std::string(name) + "=" +
+                         (type == REG_DWORD ? std::to_string(static_cast<int32_t>(data))
+                                            : std::string("(not a number)")));
+    }
+    RegCloseKey(key);
+    std::sort(values.begin(), values.end());
+    for (const std::string& v : values)
+        line += " " + v;
+    return line;
 }
 
 // For a window of another process this reads the text the system keeps for it and sends no
@@ -273,13 +324,69 @@ public:
         const DWORD start = GetTickCount();
         while (WaitForSingleObject(m_pi.hProcess, kPollMs) == WAIT_TIMEOUT) {
             if (GetTickCount() - start > m_o.timeoutMs) return false;
-            for (HWND w : ProgramDialogs(m_pi.dwProcessId))
-                Handle(w);
+            const std::vector<HWND> windows = ProgramDialogs(m_pi.dwProcessId);
+            HWND sheet = nullptr;
+            for (HWND w : windows) {
+                if (IsSheet(w))
+                    sheet = w;
+                else
+                    Handle(w);
+            }
+            // One step at a time, and only while nothing else of the program is open.
+            if (sheet != nullptr && windows.size() == 1 && IsWindowEnabled(sheet) &&
+                m_nextStep < m_o.sheetSteps.size()) {
+                SheetStep(sheet, m_o.sheetSteps[m_nextStep++]);
+            }
         }
         return true;
     }
 
 private:
+    // The settings sheet, in any language: the dialog that holds the tabs.
+    static bool IsSheet(HWND w) {
+        return FindWindowExA(w, nullptr, "SysTabControl32", nullptr) != nullptr;
+    }
+
+    // A message that may open a modal window is sent without waiting for it; the WM_NULL
+    // after it returns once the program has taken it up.
+    static void SendAndSettle(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
+        SendNotifyMessageA(w, msg, wParam, lParam);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    }
+
+    void SheetStep(HWND sheet, const std::string& step) {
+        HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+        const size_t blank = step.find(' ');
+        const std::string verb = step.substr(0, blank);
+        const std::string rest = blank == std::string::npos ? "" : step.substr(blank + 1);
+        const int id = std::atoi(rest.c_str());
+        if (verb == "page") {
+            SendAndSettle(sheet, PSM_SETCURSEL, static_cast<WPARAM>(id), 0);
+        } else if (verb == "front") {
+            Emit("front: " + WindowText(page));
+        } else if (verb == "type") {
+            const size_t text = rest.find(' ');
+            const std::string value = text == std::string::npos ? "" : rest.substr(text + 1);
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutA(GetDlgItem(page, id), WM_SETTEXT, 0,
+                                reinterpret_cast<LPARAM>(value.c_str()), SMTO_NORMAL, 5000,
+                                &ignored);
+        } else if (verb == "click") {
+            SendAndSettle(GetDlgItem(page, id), BM_CLICK, 0, 0);
+        } else if (verb == "enabled") {
+            Emit("enabled " + rest + ": " + (IsWindowEnabled(GetDlgItem(page, id)) ? "1" : "0"));
+        } else if (verb == "pause") {
+            // Painted by now: the WM_NULL of the step before it went through.
+            PauseAt(rest.c_str(), sheet);
+        } else if (verb == "ok" || verb == "cancel") {
+            // A click on OK runs the pages' checks but may leave the sheet waiting: post it.
+            PostMessageA(sheet, WM_COMMAND, verb == "ok" ? IDOK : IDCANCEL, 0);
+        } else {
+            Emit("bad step: " + step);
+        }
+    }
+
     void Handle(HWND w) {
         const std::string title = WindowText(w);
         if (title == kProgressTitle) {
@@ -292,6 +399,9 @@ private:
             Emit("confirm: " + Escape(ItemText(w, kConfirmMessage)));
             if (m_o.pauses.count("confirm")) PauseAt("confirm", w);
             PressButton(w, m_o.cancel ? IDCANCEL : IDOK);
+        } else if (title == kVersionTitle) {
+            Emit("version: " + ItemText(w, kVersionProduct) + " | " + ItemText(w, kVersionNumber));
+            PressButton(w, IDOK);
         } else if (title == kViewerTitle) {
             Emit("viewer: " + Escape(EditText(w, kLogText)));
             if (m_o.pauses.count("viewer")) PauseAt("viewer", w);
@@ -331,6 +441,7 @@ private:
     std::set<HWND> m_progressSeen;
     std::string m_lastProgress;
     bool m_progressPaused = false;
+    size_t m_nextStep = 0;
 };
 
 }  // namespace
@@ -383,6 +494,7 @@ int main(int argc, char** argv) {
         DWORD code = 0;
         GetExitCodeProcess(pi.hProcess, &code);
         Emit("exit: " + std::to_string(code));
+        if (o.showSettings) Emit(StoredSettings());
     } else {
         Emit("timeout: the program was still running; windows left:");
         for (HWND w : ProgramDialogs(pi.dwProcessId))

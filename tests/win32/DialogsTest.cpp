@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "dialogs/CDlgProgress.h"
 #include "framework/DataExchange.h"
 #include "framework/WinApp.h"
+#include "settings_ui/SettingsSheet.h"
 #include "platform/win32/Win32JobUi.h"
 #include "res/controls.h"
 #include "res/resource.h"
@@ -45,15 +47,21 @@ struct Control {
     }
 };
 
-// Builds the dialog from its template in one language and lists what was created.
+// Builds the dialog from its template in one language and lists what was created. Settings
+// pages are child windows, so every template gets a hidden parent.
 bool CreateInLanguage(UINT id, LANGID lang, std::wstring& caption, std::vector<Control>& out) {
     HRSRC res =
         FindResourceExA(nullptr, reinterpret_cast<LPCSTR>(RT_DIALOG), MAKEINTRESOURCEA(id), lang);
     if (res == nullptr) return false;
     auto tmpl = static_cast<LPCDLGTEMPLATEA>(LockResource(LoadResource(nullptr, res)));
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 600, 600, nullptr, nullptr,
+                                  nullptr, nullptr);
     HWND dlg =
-        CreateDialogIndirectParamA(GetModuleHandleA(nullptr), tmpl, nullptr, &PlainDialogProc, 0);
-    if (dlg == nullptr) return false;
+        CreateDialogIndirectParamA(GetModuleHandleA(nullptr), tmpl, parent, &PlainDialogProc, 0);
+    if (dlg == nullptr) {
+        DestroyWindow(parent);
+        return false;
+    }
     wchar_t text[128] = {};
     GetWindowTextW(dlg, text, 128);
     caption = text;
@@ -63,17 +71,53 @@ bool CreateInLanguage(UINT id, LANGID lang, std::wstring& caption, std::vector<C
         out.push_back({GetDlgCtrlID(c), cls, GetWindowLongA(c, GWL_STYLE),
                        SendMessageA(c, STM_GETICON, 0, 0) != 0});
     }
-    DestroyWindow(dlg);
+    DestroyWindow(parent);
     return true;
 }
 
+// The position of a control in template order; list.size() when it is missing.
+size_t IndexOf(const std::vector<Control>& list, int id) {
+    size_t i = 0;
+    while (i < list.size() && list[i].id != id)
+        ++i;
+    return i;
+}
+
 TEST(DialogTemplates, BothLanguagesHaveTheSameControlsAndTheJapaneseTextIsJapanese) {
-    for (UINT id : {IDD_CONFIRM, IDD_PROGRESS, IDD_LOGVIEW}) {
+    // What the Japanese template may have beyond the English one: controls of its own, and
+    // controls (by position) that it hides.
+    const struct {
+        UINT id;
+        std::vector<int> jaOnly;
+        std::vector<size_t> jaHidden;
+    } rows[] = {
+        {IDD_CONFIRM, {}, {}},
+        {IDD_PROGRESS, {}, {}},
+        {IDD_LOGVIEW, {}, {}},
+        {IDD_GENERAL_PAGE, {IDC_GEN_DOD}, {}},
+        {IDD_DISPLAY_PAGE, {}, {}},
+        {IDD_DETAIL1_PAGE, {}, {6, 7, 8}},  // the fill-character group box, edit and label
+        {IDD_DETAIL2_PAGE, {}, {}},
+        {IDD_DETAIL3_PAGE, {}, {}},
+        {IDD_VERSION, {}, {}},
+    };
+    for (const auto& row : rows) {
+        const UINT id = row.id;
         std::wstring en, ja;
         std::vector<Control> enControls, jaControls;
         ASSERT_TRUE(CreateInLanguage(id, kEnglish, en, enControls))
             << id << ": no template, or no display (run the Windows tests under xvfb-run)";
         ASSERT_TRUE(CreateInLanguage(id, kJapanese, ja, jaControls)) << id;
+        for (int only : row.jaOnly) {
+            const size_t i = IndexOf(jaControls, only);
+            ASSERT_LT(i, jaControls.size()) << id << ": " << only;
+            jaControls.erase(jaControls.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        for (size_t i : row.jaHidden) {
+            ASSERT_LT(i, jaControls.size()) << id;
+            EXPECT_FALSE(jaControls[i].style & WS_VISIBLE) << id << ": " << i;
+            jaControls[i].style |= WS_VISIBLE;
+        }
         EXPECT_TRUE(enControls == jaControls) << id;
         EXPECT_GE(enControls.size(), 2u) << id;
         // A UTF-8 script read in the wrong code page gives Latin letters instead of kana.
@@ -82,6 +126,73 @@ TEST(DialogTemplates, BothLanguagesHaveTheSameControlsAndTheJapaneseTextIsJapane
             kana = kana || (ch >= 0x3040 && ch <= 0x30FF) || (ch >= 0x4E00 && ch <= 0x9FFF);
         EXPECT_TRUE(kana) << id;
     }
+}
+
+// What the pages' code relies on: the tab titles, digits-only edits, radio groups that start
+// and end where the data exchange expects them, and exactly the inert controls disabled.
+TEST(DialogTemplates, SettingsPagesHaveTheirTitlesNumberEditsRadioGroupsAndDisabledControls) {
+    const struct {
+        UINT id;
+        const wchar_t* title;
+        std::vector<int> numbers, groupStarts, disabled;
+    } pages[] = {
+        {IDD_GENERAL_PAGE,
+         L"General",
+         {IDC_GEN_COUNT},
+         {IDC_GEN_NULL, IDC_GEN_TRUNCATE_OFF, IDC_GEN_RENAME_OFF},
+         {}},
+        {IDD_DISPLAY_PAGE, L"Display", {}, {}, {}},
+        {IDD_DETAIL1_PAGE,
+         L"Detail 1/3",
+         {IDC_DET1_BUFFER, IDC_DET1_OVERRUN, IDC_DET1_DODCHAR},
+         {},
+         {IDC_DET1_DODCHAR}},
+        {IDD_DETAIL2_PAGE,
+         L"Detail 2/3",
+         {IDC_DET2_WIPE_SIZE, IDC_DET2_DUMMY_COUNT},
+         {IDC_DET2_SAME_FOLDER},
+         {}},
+        {IDD_DETAIL3_PAGE, L"Detail 3/3", {}, {}, {IDC_TOOLS_VIEWER_PATH, IDC_TOOLS_VIEWER_BROWSE}},
+    };
+    auto isRadio = [](const Control& c) {
+        return c.cls == "Button" && (c.style & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
+    };
+    for (const auto& page : pages) {
+        SCOPED_TRACE(page.id);
+        std::wstring title;
+        std::vector<Control> controls;
+        ASSERT_TRUE(CreateInLanguage(page.id, kEnglish, title, controls));
+        EXPECT_EQ(title, page.title);
+        for (int id : page.numbers) {
+            const size_t i = IndexOf(controls, id);
+            ASSERT_LT(i, controls.size()) << id;
+            EXPECT_TRUE(controls[i].style & ES_NUMBER) << id;
+        }
+        for (int id : page.groupStarts) {
+            size_t i = IndexOf(controls, id);
+            ASSERT_LT(i, controls.size()) << id;
+            EXPECT_TRUE(isRadio(controls[i]) && (controls[i].style & WS_GROUP)) << id;
+            while (++i < controls.size() && isRadio(controls[i]))
+                EXPECT_FALSE(controls[i].style & WS_GROUP) << controls[i].id;
+            EXPECT_TRUE(i == controls.size() || (controls[i].style & WS_GROUP))
+                << "the group of " << id << " ends before " << controls[i].id;
+        }
+        std::vector<int> disabled;
+        for (const Control& c : controls)
+            if (c.id != IDC_STATIC && (c.style & WS_DISABLED)) disabled.push_back(c.id);
+        EXPECT_EQ(disabled, page.disabled);
+    }
+
+    // The third overwrite button (rNull 2) exists in Japanese only, where it cannot be chosen.
+    std::wstring title;
+    std::vector<Control> en, ja;
+    ASSERT_TRUE(CreateInLanguage(IDD_GENERAL_PAGE, kEnglish, title, en));
+    ASSERT_TRUE(CreateInLanguage(IDD_GENERAL_PAGE, kJapanese, title, ja));
+    EXPECT_EQ(IndexOf(en, IDC_GEN_DOD), en.size());
+    const size_t dod = IndexOf(ja, IDC_GEN_DOD);
+    ASSERT_LT(dod, ja.size());
+    EXPECT_EQ(dod, IndexOf(ja, IDC_GEN_RANDOM) + 1);
+    EXPECT_EQ(ja[dod].style & (WS_VISIBLE | WS_DISABLED), WS_DISABLED);
 }
 
 TEST(DialogTemplates, TheApplicationIconHasTrueColourImagesIn16_32And48Pixels) {
@@ -513,6 +624,253 @@ TEST(DataExchange, LoadingShowsTheValueWithoutCheckingIt) {
     EXPECT_TRUE(dlg.UpdateData(FALSE));
     EXPECT_EQ(Text(dlg.m_hWnd, IDC_LOG_TEXT), "500");
     EXPECT_EQ(Text(dlg.m_hWnd, IDOK), "untouched");
+}
+
+// ---- The settings pages' data exchange
+
+// A bare window with what the exchanges bind: an edit, a check box, and a radio group of three
+// that the next control ends.
+class ExchangeWindow {
+public:
+    ExchangeWindow() {
+        m_hWnd = CreateWindowExA(0, "#32770", "Exchange", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+        Child("EDIT", ES_NUMBER | WS_BORDER | WS_TABSTOP, kEdit);
+        Child("BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, kCheck);
+        for (int i = 0; i < 3; ++i)
+            Child("BUTTON", BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0), kRadio + i);
+        Child("BUTTON", BS_AUTOCHECKBOX | WS_GROUP, kCheck + 1);
+    }
+    ~ExchangeWindow() { DestroyWindow(m_hWnd); }
+
+    static constexpr int kEdit = 100, kCheck = 200, kRadio = 300;
+    HWND m_hWnd;
+
+private:
+    void Child(const char* cls, DWORD style, int id) {
+        CreateWindowExA(0, cls, "", WS_CHILD | WS_VISIBLE | style, 10, 10 + 20 * (id % 10), 100, 18,
+                        m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr,
+                        nullptr);
+    }
+};
+
+// Each number edit of the pages at the edges of its range, and what no number is: the value
+// kept, or the prompt shown with the focus on the edit and its text selected.
+TEST(SettingsExchange, NumbersAreParsedAndRangeCheckedWithThePrompt) {
+    enum Outcome { kKept, kOutOfRange, kNoInteger };
+    struct Row {
+        const char* what;
+        const char* text;
+        bool isUnsigned;
+        int64_t min, max;
+        Outcome outcome;
+        int32_t value;  // when kept
+    };
+    const Row rows[] = {
+        {"nOvwr 0", "0", false, 1, 50, kOutOfRange, 0},
+        {"nOvwr 51", "51", false, 1, 50, kOutOfRange, 0},
+        {"nOvwr 1", "1", false, 1, 50, kKept, 1},
+        {"nOvwr 50", " 50 ", false, 1, 50, kKept, 50},
+        {"buffer 0", "0", true, 1, 2048, kOutOfRange, 0},
+        {"buffer 2049", "2049", true, 1, 2048, kOutOfRange, 0},
+        {"overrun 65536", "65536", true, 0, 65536, kKept, 65536},
+        {"overrun 65537", "65537", true, 0, 65536, kOutOfRange, 0},
+        {"additional wipe 0", "0", true, 1, 100, kOutOfRange, 0},
+        {"additional wipe 101", "101", true, 1, 100, kOutOfRange, 0},
+        {"dummy files 0", "0", true, 1, 100, kOutOfRange, 0},
+        {"dummy files 100", "100", true, 1, 100, kKept, 100},
+        {"dummy files 101", "101", true, 1, 100, kOutOfRange, 0},
+        {"empty", "", true, 1, 100, kNoInteger, 0},
+        {"text", "abc", false, 1, 50, kNoInteger, 0},
+        {"a sign where none is taken", "-1", true, 0, 65536, kNoInteger, 0},
+    };
+    ExchangeWindow w;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        SetDlgItemTextA(w.m_hWnd, ExchangeWindow::kEdit, r.text);
+        int32_t field = -5;
+        std::string prompt;
+        bool failed = false;
+        {
+            User user([](HWND d) { return GetDlgItem(d, 0xFFFF) != nullptr; },
+                      [&](HWND d) {
+                          prompt = Text(d, 0xFFFF);
+                          PostMessageA(d, WM_COMMAND, IDOK, 0);
+                      });
+            DataExchange dx(w.m_hWnd, true);
+            if (r.isUnsigned) {
+                uint32_t& u = reinterpret_cast<uint32_t&>(field);
+                DDX_Text(dx, ExchangeWindow::kEdit, u);
+                DDV_MinMaxUInt(dx, u, static_cast<uint32_t>(r.min), static_cast<uint32_t>(r.max));
+            } else {
+                DDX_Text(dx, ExchangeWindow::kEdit, field);
+                DDV_MinMaxInt(dx, field, static_cast<int32_t>(r.min), static_cast<int32_t>(r.max));
+            }
+            failed = dx.Failed();
+            user.Stop();
+        }
+        if (r.outcome == kKept) {
+            EXPECT_FALSE(failed);
+            EXPECT_EQ(field, r.value);
+            EXPECT_EQ(prompt, "");
+            continue;
+        }
+        EXPECT_TRUE(failed);
+        EXPECT_EQ(prompt, r.outcome == kNoInteger
+                              ? std::string("Please enter an integer.")
+                              : "Please enter an integer between " + std::to_string(r.min) +
+                                    " and " + std::to_string(r.max) + ".");
+        HWND edit = GetDlgItem(w.m_hWnd, ExchangeWindow::kEdit);
+        EXPECT_EQ(GetFocus(), edit);
+        DWORD start = 1, end = 0;
+        SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u);
+        EXPECT_EQ(end, static_cast<DWORD>(std::strlen(r.text)));
+    }
+}
+
+TEST(SettingsExchange, CheckBoxesAndRadioGroupsBothWays) {
+    ExchangeWindow w;
+    struct Row {
+        int32_t loaded;
+        int radioChecked;  // which button the load checks, -1 none
+        int32_t saved;     // read back without a click
+    };
+    for (const Row& r : {Row{0, 0, 0}, Row{2, 2, 2}, Row{-1, -1, -1}, Row{5, -1, -1}}) {
+        int32_t radio = r.loaded;
+        DataExchange load(w.m_hWnd, false);
+        DDX_Radio(load, ExchangeWindow::kRadio, radio);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(IsDlgButtonChecked(w.m_hWnd, ExchangeWindow::kRadio + i) == BST_CHECKED,
+                      i == r.radioChecked)
+                << r.loaded;
+        }
+        DataExchange save(w.m_hWnd, true);
+        DDX_Radio(save, ExchangeWindow::kRadio, radio);
+        EXPECT_EQ(radio, r.saved) << r.loaded;
+    }
+    // A value that no check box shows is taken as 0.
+    for (const int32_t loaded : {1, 0, 7, -1}) {
+        int32_t check = loaded;
+        DataExchange load(w.m_hWnd, false);
+        DDX_Check(load, ExchangeWindow::kCheck, check);
+        DataExchange save(w.m_hWnd, true);
+        DDX_Check(save, ExchangeWindow::kCheck, check);
+        EXPECT_EQ(check, loaded == 1 ? 1 : 0) << loaded;
+    }
+}
+
+// ---- The settings sheet
+
+// Sees the help requests instead of opening the viewer.
+class HelpRecorder : public CWinApp {
+public:
+    void ShowHtmlHelp(const std::string& address) override { requests.push_back(address); }
+    std::vector<std::string> requests;
+};
+
+HWND CurrentPage(HWND sheet) {
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
+std::string WindowTitle(HWND hWnd) {
+    char buf[128] = {};
+    GetWindowTextA(hWnd, buf, sizeof(buf));
+    return buf;
+}
+
+// Waits on this thread until `done`; false at the deadline.
+bool WaitFor(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + kDeadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// The sheet as a user meets it: a bad value keeps its page in front with the prompt; F1 asks
+// for the topic of the page in front; Delete Now hands over the path as typed; OK returns
+// what the pages hold.
+TEST(SettingsSheet, PagesValidateAskForTheirHelpAndOkKeepsWhatTheyHold) {
+    HelpRecorder app;
+    app.m_strHelpFilePath = "C:\\Tidewipe\\Tidewipe.chm";
+    WipeOptions options;
+    std::vector<std::string> deleted;
+    std::vector<std::string> seen;
+    const DWORD tid = GetCurrentThreadId();
+    std::thread user([&] {
+        HWND sheet = nullptr;
+        auto find = [&](const std::function<bool(HWND)>& pick) {
+            for (HWND d : ThreadDialogs(tid)) {
+                if (pick(d)) return d;
+            }
+            return static_cast<HWND>(nullptr);
+        };
+        auto box = [&] { return find([](HWND d) { return GetDlgItem(d, 0xFFFF) != nullptr; }); };
+        auto help = [&] {
+            HELPINFO info = {};
+            info.cbSize = sizeof(info);
+            SendMessageA(CurrentPage(sheet), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        };
+        auto show = [&](int index, const char* title) {
+            PostMessageA(sheet, PSM_SETCURSEL, index, 0);
+            return WaitFor([&] { return WindowTitle(CurrentPage(sheet)) == title; });
+        };
+        if (!WaitFor([&] {
+                return (sheet = find([](HWND d) {
+                            return WindowTitle(d) == "Tidewipe Configuration";
+                        })) != nullptr;
+            }))
+            return;
+        seen.push_back(WindowTitle(CurrentPage(sheet)));
+        SetDlgItemTextA(CurrentPage(sheet), IDC_GEN_COUNT, "0");
+        PostMessageA(sheet, PSM_SETCURSEL, 1, 0);
+        HWND prompt = nullptr;
+        if (!WaitFor([&] { return (prompt = box()) != nullptr; })) return;
+        seen.push_back(Text(prompt, 0xFFFF));
+        PostMessageA(prompt, WM_COMMAND, IDOK, 0);
+        WaitFor([&] { return box() == nullptr; });
+        seen.push_back(WindowTitle(CurrentPage(sheet)));
+        help();
+        SetDlgItemTextA(CurrentPage(sheet), IDC_GEN_COUNT, "7");
+        if (!show(3, "Detail 2/3")) return;
+        help();
+        if (!show(4, "Detail 3/3")) return;
+        HWND tools = CurrentPage(sheet);
+        seen.push_back(IsWindowEnabled(GetDlgItem(tools, IDC_TOOLS_UNINSTALL_LINK)) ? "enabled"
+                                                                                    : "disabled");
+        SetDlgItemTextA(tools, IDC_TOOLS_PATH, " C:\\x y\\f.txt");
+        SendMessageA(GetDlgItem(tools, IDC_TOOLS_DELETE), BM_CLICK, 0, 0);
+        PostMessageA(sheet, WM_COMMAND, IDOK, 0);
+    });
+    const bool ok = RunSettingsSheet(options, [&](const std::string& p) { deleted.push_back(p); });
+    user.join();
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"General", "Please enter an integer between 1 and 50.",
+                                        "General", "disabled"}));
+    EXPECT_EQ(app.requests, (std::vector<std::string>{"C:\\Tidewipe\\Tidewipe.chm::/147.htm",
+                                                      "C:\\Tidewipe\\Tidewipe.chm::/154.htm"}));
+    EXPECT_EQ(deleted, std::vector<std::string>{" C:\\x y\\f.txt"});
+    EXPECT_EQ(options.nOvwr, 7);
+    EXPECT_EQ(app.m_hMainWnd, nullptr) << "the sheet is the main window only while it runs";
+
+    // Cancel returns false, whatever the pages hold.
+    std::thread cancel([&] {
+        HWND sheet = nullptr;
+        if (!WaitFor([&] {
+                for (HWND d : ThreadDialogs(tid))
+                    if (WindowTitle(d) == "Tidewipe Configuration") sheet = d;
+                return sheet != nullptr;
+            }))
+            return;
+        SetDlgItemTextA(CurrentPage(sheet), IDC_GEN_COUNT, "9");
+        PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_FALSE(RunSettingsSheet(options, nullptr));
+    cancel.join();
 }
 
 }  // namespace
