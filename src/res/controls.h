@@ -69,6 +69,14 @@
 #define IDC_TOOLS_DELETE 1054
 #define IDC_TOOLS_VIEWER_BROWSE 1055 /* disabled, inert */
 
+/* Install dialog (IDD_INSTALL) */
+#define IDC_INSTALL_HELP 3 /* the framework's help request, not IDHELP */
+#define IDC_INSTALL_DESKTOP 1034
+#define IDC_INSTALL_SENDTO 1035
+#define IDC_INSTALL_ENTRY 1036 /* starts the uninstall place group */
+#define IDC_INSTALL_UNINSTALL_LINK 1037
+#define IDC_INSTALL_STARTMENU 1038
+
 /* Version dialog (IDD_VERSION) */
 #define IDC_VERSION_PRODUCT 1060
 #define IDC_VERSION_NUMBER 1061
