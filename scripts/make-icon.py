@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Draws the application icon, src/res/app.ico: a page whose lines are being wiped away.
+"""Draws the program's icons: src/res/app.ico, a page whose lines are being wiped away, and
+src/res/install.ico, the same page with an arrow going down into a tray (setting up).
 
 Three 32-bit images (16, 32 and 48 pixels) with straight alpha, drawn with 8 x 8
 supersampling. Pure Python and no randomness, so the output is the same byte for byte on
-every run. Usage: scripts/make-icon.py [output path]
+every run. Usage: scripts/make-icon.py [app|install [output path]] (no arguments: both)
 """
 
 import os
@@ -19,6 +20,16 @@ PAGE_BOTTOM = (222, 241, 244)  # pale teal
 FOLD = (63, 184, 196)
 STRIPE_LEFT = (20, 163, 176)   # teal
 STRIPE_RIGHT = (37, 99, 217)   # blue
+HALO = (255, 255, 255)
+ARROW_TOP = STRIPE_LEFT
+ARROW_BOTTOM = STRIPE_RIGHT
+TRAY = OUTLINE
+
+# The install badge on a 16-pixel grid, scaled whole for the larger sizes so that its edges
+# stay on pixel boundaries: a tray open at the top, and an arrow whose tip drops into it.
+TRAY_PARTS = ((8, 12, 9, 16), (15, 12, 16, 16), (8, 15, 16, 16))  # left, top, right, bottom
+ARROW_SHAFT = (11, 6, 13, 10)
+ARROW_HEAD = ((9, 10), (15, 10), (12, 13))
 
 
 def snap(v, size):
@@ -62,7 +73,25 @@ def over(dst, color, alpha):
     )
 
 
-def draw(size):
+def rect(left, top, right, bottom):
+    return [(left, top), (right, top), (right, bottom), (left, bottom)]
+
+
+def install_badge(size):
+    """The badge's pieces as (convex polygon edges, colour of a point) pairs, back to front."""
+    unit = size // 16 / size
+    scale = lambda points: [(x * unit, y * unit) for x, y in points]  # noqa: E731
+    top = ARROW_SHAFT[1]
+    tip = ARROW_HEAD[2][1]
+    arrow = lambda x, y: mix(ARROW_TOP, ARROW_BOTTOM, (y / unit - top) / (tip - top))  # noqa: E731
+    tray = lambda x, y: TRAY  # noqa: E731
+    pieces = [(edges_of(scale(rect(*part))), tray) for part in TRAY_PARTS]
+    pieces.append((edges_of(scale(rect(*ARROW_SHAFT))), arrow))
+    pieces.append((edges_of(scale(list(ARROW_HEAD))), arrow))
+    return pieces, unit
+
+
+def draw(size, badge=None):
     s = lambda v: snap(v, size)  # noqa: E731
     x0, y0, x1, y1 = s(0.19), s(0.05), s(0.81), s(0.95)
     fold = s(0.31) if size == 16 else s(0.24)
@@ -92,6 +121,8 @@ def draw(size):
                     x = (px + (sx + 0.5) / SAMPLES) / size
                     y = (py + (sy + 0.5) / SAMPLES) / size
                     c = sample(x, y, x0, x1, y0, y1, page, flap, line, stripes)
+                    if badge is not None:
+                        c = sample_badge(c, x, y, *badge)
                     # Sum premultiplied, so that edges do not darken.
                     acc[0] += c[0] * c[3]
                     acc[1] += c[1] * c[3]
@@ -126,6 +157,20 @@ def sample(x, y, x0, x1, y0, y1, page, flap, line, stripes):
     return pixel
 
 
+def sample_badge(pixel, x, y, pieces, halo):
+    """Paints the badge over a pixel, with a white rim that parts it from the page."""
+    d = max(inner_distance(edges, x, y) for edges, _ in pieces)
+    if d < -halo:
+        return pixel
+    if d < 0.0:
+        # The rim only where the page is: outside it, it would be a white smudge.
+        return over(pixel, HALO, 1.0) if pixel[3] > 0.0 else pixel
+    for edges, color in pieces:
+        if inner_distance(edges, x, y) >= 0.0:
+            pixel = over(pixel, color(x, y), 1.0)
+    return pixel
+
+
 def bmp_image(pixels):
     """One icon image: BITMAPINFOHEADER (double height), BGRA rows bottom-up, AND mask."""
     size = len(pixels)
@@ -155,13 +200,24 @@ def ico(images):
     return bytes(out + data)
 
 
+ICONS = {
+    "app": lambda size: draw(size),
+    "install": lambda size: draw(size, install_badge(size)),
+}
+
+
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    path = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "src", "res", "app.ico")
-    images = [(size, bmp_image(draw(size))) for size in SIZES]
-    with open(path, "wb") as f:
-        f.write(ico(images))
-    print(path)
+    names = sys.argv[1:2] or sorted(ICONS)
+    if names[0] not in ICONS or len(sys.argv) > 3:
+        sys.exit("usage: make-icon.py [app|install [output path]]")
+    for name in names:
+        path = sys.argv[2] if len(sys.argv) > 2 else os.path.join(root, "src", "res",
+                                                                  name + ".ico")
+        images = [(size, bmp_image(ICONS[name](size))) for size in SIZES]
+        with open(path, "wb") as f:
+            f.write(ico(images))
+        print(path)
 
 
 if __name__ == "__main__":

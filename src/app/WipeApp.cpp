@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "app/AppStrings.h"
+#include "install/CDlgInstall.h"
 #include "install/InstallMarker.h"
+#include "install/Uninstall.h"
 #include "res/resource.h"
 #include "platform/win32/Win32FileLayer.h"
 #include "platform/win32/Win32JobUi.h"
@@ -52,17 +54,8 @@ bool WipeApp::IsInstalled() {
     return ::IsInstalled();
 }
 
-// The modes below come with their dialogs; until then the program says so instead of
-// pretending to have done anything.
-void WipeApp::ReportNotBuilt(const char* what) {
-    std::string text = what;
-    text += " is not available in this build yet. Nothing was changed.";
-    MessageBoxA(nullptr, text.c_str(), "Information", MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
-}
-
 bool WipeApp::RunInstall() {
-    ReportNotBuilt("The install step");
-    return false;
+    return ::RunInstall();
 }
 
 void WipeApp::RunSettingsSheet(const WipeOptions& loaded) {
@@ -88,8 +81,7 @@ std::string WipeApp::HelpTopic(UINT dialogId) {
 }
 
 bool WipeApp::RunUninstall() {
-    ReportNotBuilt("The uninstall");
-    return false;
+    return ::RunUninstall();
 }
 
 int WipeApp::RunJob(const std::string& targetText, std::string& log) {

@@ -32,8 +32,6 @@ private:
     int RunJob(const std::string& targetText, std::string& log) override;
     void ShowLogViewer(const std::string& log) override;
     void ShowError(const std::string& text) override;
-
-    void ReportNotBuilt(const char* what);
 };
 
 // The one job of the process; it carries the options that start-up loads.

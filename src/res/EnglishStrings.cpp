@@ -66,6 +66,7 @@ constexpr Entry kEnglish[] = {
     {IDS_PROMPT_INTEGER, "Please enter an integer."},
     {IDS_PROMPT_INTEGER_RANGE, "Please enter an integer between %d and %d."},
     {IDS_VERSION_LINE, "Version %d.%d.%d.%d"},
+    {IDS_UNINSTALL_LINK_FAILED, "The uninstall shortcut could not be made in the Start menu."},
 };
 
 }  // namespace

@@ -92,5 +92,7 @@
 #define IDS_PROMPT_INTEGER_RANGE 57402
 /* The version dialog's version line (a printf format of four numbers) */
 #define IDS_VERSION_LINE 57403
+/* The tools page's box when the uninstall shortcut could not be made */
+#define IDS_UNINSTALL_LINK_FAILED 57404
 
 #endif /* TIDEWIPE_RES_RESOURCE_H */

@@ -4,7 +4,9 @@
 
 #include <utility>
 
+#include "app/AppStrings.h"
 #include "framework/Controls.h"
+#include "install/ShellLinks.h"
 #include "res/controls.h"
 #include "res/resource.h"
 #include "settings_ui/CDlgVersion.h"
@@ -27,14 +29,6 @@ static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88, "OPENFILENAMEA 
 CDlgPOther::CDlgPOther(std::function<void(const std::string&)> quickDelete)
     : CPropertyPage(IDD_DETAIL3_PAGE), m_quickDelete(std::move(quickDelete)) {}
 
-BOOL CDlgPOther::OnInitDialog() {
-    const BOOL focus = CPropertyPage::OnInitDialog();
-    // The uninstall shortcut comes with the self-installation; until then the button offers
-    // nothing it could not do.
-    ::EnableWindow(GetDlgItem(IDC_TOOLS_UNINSTALL_LINK), FALSE);
-    return focus;
-}
-
 bool CDlgPOther::OnButtonClicked(int id) {
     switch (id) {
         case IDC_TOOLS_BROWSE:
@@ -42,6 +36,9 @@ bool CDlgPOther::OnButtonClicked(int id) {
             return true;
         case IDC_TOOLS_DELETE:
             OnDeleteNow();
+            return true;
+        case IDC_TOOLS_UNINSTALL_LINK:
+            OnUninstallShortcut();
             return true;
         case IDC_TOOLS_VERSION: {
             CDlgVersion version;
@@ -71,4 +68,17 @@ void CDlgPOther::OnDeleteNow() {
     // Exactly as typed: the job quotes it, so blanks stay part of the one path.
     const std::string path = GetWindowTextString(GetDlgItem(IDC_TOOLS_PATH));
     if (!path.empty() && m_quickDelete) m_quickDelete(path);
+}
+
+void CDlgPOther::OnUninstallShortcut() {
+    RemoveUninstallShortcut();
+    // Said to be made only when it was: a box that reports success after a failure would
+    // leave the user without the way to uninstall.
+    if (MakeUninstallShortcut()) {
+        ::MessageBoxA(m_hWnd, LoadAppString(IDS_UNINSTALL_LINK_MADE).c_str(),
+                      "Tidewipe Information", MB_OK | MB_ICONINFORMATION);
+    } else {
+        ::MessageBoxA(m_hWnd, LoadAppString(IDS_UNINSTALL_LINK_FAILED).c_str(), "Error",
+                      MB_OK | MB_ICONERROR);
+    }
 }

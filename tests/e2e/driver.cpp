@@ -24,17 +24,30 @@
 //                          ok | cancel   press the sheet's OK or Cancel
 //                          pause NAME    as --pause, at the sheet
 //     --show-settings    print the stored options once the program has ended
+//     --show-install     print the install marker, the uninstall entries, the shortcuts and
+//                        the program's keys once the program has ended
+//     --fresh            first remove everything an install makes (keys, entries, shortcuts);
+//                        no marker then unless the install dialog writes one
+//     --keep             leave the registry and the shortcuts as they are
+//     --answer yes|no    the answer to a question box (yes)
 //
 // PROGRAM is a Windows path; TARGET-TEXT follows it verbatim on the program's command line.
+// The steps of --sheet also serve the install dialog while it is open ("click ID", "ok",
+// "cancel", "enabled ID" on the dialog itself).
 // Output lines, texts with \ CR LF TAB escaped as \\ \r \n \t:
 //   confirm: TEXT | progress-title: TITLE | progress: FILE | COUNT | MEGABYTES (on each change)
 //   box TITLE: TEXT | viewer: TEXT | window: TITLE (anything else, closed) | exit: CODE
-//   front: TITLE | enabled ID: 0|1 | version: PRODUCT | VERSION
+//   front: TITLE | enabled ID: 0|1 | version: PRODUCT | VERSION | install: TITLE
 //   settings: NAME=VALUE ... (sorted by name; "settings:" alone when none is stored)
+//   marker: yes|no | entry HKCU|HKLM: COMMAND | NAME (or none)
+//   link SendTo|Desktop|Programs|Uninstall: TARGET | ARGUMENTS | DESCRIPTION (or none)
+//   keys: fen works=yes|no fen_works=yes|no
 // Exit status: 0 when the program ended by itself, 1 on a setup failure, 2 when it was killed
 // at the deadline.
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -52,6 +65,10 @@ namespace {
 
 const char kSettingsKey[] = "Software\\fen works\\marlock\\Settings";
 const char kMarkerKey[] = "Software\\fen_works";
+const char kMakerKey[] = "Software\\fen works";
+const char kEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\marlock";
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kMarkerValue[] = "marlock";
 
 const char kConfirmTitle[] = "Tidewipe confirmation";
@@ -68,6 +85,17 @@ const int kLogText = 1037;
 const int kMessageBoxText = 0xFFFF;
 const int kVersionProduct = 1060;
 const int kVersionNumber = 1061;
+const int kInstallEntryRadio = 1036;  // only the install dialog has it
+
+// The program's shortcuts: the Shell Folders value and the file name.
+const struct {
+    const char* label;
+    const char* folder;
+    const char* file;
+} kLinks[] = {{"SendTo", "SendTo", "\\Tidewipe.LNK"},
+              {"Desktop", "Desktop", "\\Tidewipe.LNK"},
+              {"Programs", "Programs", "\\Tidewipe.LNK"},
+              {"Uninstall", "Programs", "\\Tidewipe uninstall.LNK"}};
 
 const DWORD kPollMs = 50;
 
@@ -77,6 +105,10 @@ struct Options {
     std::set<std::string> pauses;
     std::vector<std::string> sheetSteps;
     bool showSettings = false;
+    bool showInstall = false;
+    bool fresh = false;
+    bool keep = false;
+    bool answerYes = true;
     bool marker = true;
     bool cancel = false;
     DWORD timeoutMs = 20000;
@@ -118,7 +150,8 @@ int Usage(const char* why) {
                  "tidewipe_e2e_driver: %s\n"
                  "usage: tidewipe_e2e_driver [--set NAME=VALUE] [--no-marker] [--hold PATH] "
                  "[--cancel] [--pause confirm|progress|viewer] [--timeout SECONDS] "
-                 "[--sheet STEP] [--show-settings] "
+                 "[--sheet STEP] [--show-settings] [--show-install] [--fresh] [--keep] "
+                 "[--answer yes|no] "
                  "PROGRAM TARGET-TEXT\n",
                  why);
     return 1;
@@ -135,6 +168,12 @@ bool ParseArguments(int argc, char** argv, Options& o, std::string& error) {
             o.cancel = true;
         } else if (opt == "--show-settings") {
             o.showSettings = true;
+        } else if (opt == "--show-install") {
+            o.showInstall = true;
+        } else if (opt == "--fresh") {
+            o.fresh = true;
+        } else if (opt == "--keep") {
+            o.keep = true;
         } else if (!hasValue) {
             error = "missing value after " + opt;
             return false;
@@ -153,6 +192,13 @@ bool ParseArguments(int argc, char** argv, Options& o, std::string& error) {
             o.holds.emplace_back(argv[++i]);
         } else if (opt == "--sheet") {
             o.sheetSteps.emplace_back(argv[++i]);
+        } else if (opt == "--answer") {
+            const std::string answer = argv[++i];
+            if (answer != "yes" && answer != "no") {
+                error = "bad --answer " + answer;
+                return false;
+            }
+            o.answerYes = answer == "yes";
         } else if (opt == "--pause") {
             const std::string which = argv[++i];
             if (which != "confirm" && which != "progress" && which != "viewer") {
@@ -183,7 +229,34 @@ bool ParseArguments(int argc, char** argv, Options& o, std::string& error) {
 
 // A known registry to start from: the marker as asked, the options at their defaults except
 // those the scenario sets, so that no scenario inherits another one's settings.
+bool ShellFolder(const char* name, std::string& folder) {
+    char data[MAX_PATH] = {};
+    DWORD size = sizeof(data);
+    if (RegGetValueA(HKEY_CURRENT_USER, kShellFolders, name, RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS)
+        return false;
+    folder = data;
+    return !folder.empty();
+}
+
+// Everything an install makes, gone: the program's keys, both uninstall entries, the links.
+void RemoveInstall() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kMakerKey);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kMarkerKey);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kEntryKey);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kEntryKey);
+    for (const auto& link : kLinks) {
+        std::string folder;
+        if (ShellFolder(link.folder, folder)) DeleteFileA((folder + link.file).c_str());
+    }
+}
+
 bool PrepareRegistry(const Options& o) {
+    if (o.keep) return true;
+    if (o.fresh) {
+        RemoveInstall();
+        if (!o.marker && o.settings.empty()) return true;
+    }
     const LONG gone = RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
     if (gone != ERROR_SUCCESS && gone != ERROR_FILE_NOT_FOUND) return false;
 
@@ -240,6 +313,66 @@ std::string StoredSettings() {
     for (const std::string& v : values)
         line += " " + v;
     return line;
+}
+
+bool KeyExists(HKEY root, const char* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string ReadLink(const std::string& path) {
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return "none";
+    std::string out = "(unreadable)";
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(wide, STGM_READ))) {
+        char target[MAX_PATH] = {}, arguments[MAX_PATH] = {}, description[MAX_PATH] = {};
+        link->GetPath(target, MAX_PATH, nullptr, 0);
+        link->GetArguments(arguments, MAX_PATH);
+        link->GetDescription(description, MAX_PATH);
+        out = std::string(target) + " | " + arguments + " | " + description;
+    }
+    if (file) file->Release();
+    if (link) link->Release();
+    return out;
+}
+
+std::string Entry(HKEY hive) {
+    char command[1024] = {}, name[256] = {};
+    DWORD commandSize = sizeof(command), nameSize = sizeof(name);
+    if (RegGetValueA(hive, kEntryKey, "UninstallString", RRF_RT_REG_SZ, nullptr, command,
+                     &commandSize) != ERROR_SUCCESS)
+        return KeyExists(hive, kEntryKey) ? "(no command)" : "none";
+    RegGetValueA(hive, kEntryKey, "DisplayName", RRF_RT_REG_SZ, nullptr, name, &nameSize);
+    return std::string(command) + " | " + name;
+}
+
+void ShowInstall() {
+    DWORD marker = 0;
+    DWORD size = sizeof(marker);
+    const bool installed = RegGetValueA(HKEY_CURRENT_USER, kMarkerKey, "marlock", RRF_RT_ANY,
+                                        nullptr, &marker, &size) == ERROR_SUCCESS;
+    Emit(std::string("marker: ") + (installed ? "yes" : "no"));
+    Emit("entry HKCU: " + Escape(Entry(HKEY_CURRENT_USER)));
+    Emit("entry HKLM: " + Escape(Entry(HKEY_LOCAL_MACHINE)));
+    CoInitialize(nullptr);
+    for (const auto& link : kLinks) {
+        std::string folder;
+        Emit(std::string("link ") + link.label + ": " +
+             Escape(ShellFolder(link.folder, folder) ? ReadLink(folder + link.file)
+                                                     : std::string("(no folder)")));
+    }
+    CoUninitialize();
+    Emit(std::string("keys: fen works=") +
+         (KeyExists(HKEY_CURRENT_USER, kMakerKey) ? "yes" : "no") +
+         " fen_works=" + (KeyExists(HKEY_CURRENT_USER, kMarkerKey) ? "yes" : "no"));
 }
 
 // For a window of another process this reads the text the system keeps for it and sends no
@@ -325,17 +458,20 @@ public:
         while (WaitForSingleObject(m_pi.hProcess, kPollMs) == WAIT_TIMEOUT) {
             if (GetTickCount() - start > m_o.timeoutMs) return false;
             const std::vector<HWND> windows = ProgramDialogs(m_pi.dwProcessId);
-            HWND sheet = nullptr;
+            HWND target = nullptr;
             for (HWND w : windows) {
-                if (IsSheet(w))
-                    sheet = w;
-                else
+                if (IsSheet(w) || IsInstallDialog(w)) {
+                    target = w;
+                    if (IsInstallDialog(w) && m_installSeen.insert(w).second)
+                        Emit("install: " + WindowText(w));
+                } else {
                     Handle(w);
+                }
             }
             // One step at a time, and only while nothing else of the program is open.
-            if (sheet != nullptr && windows.size() == 1 && IsWindowEnabled(sheet) &&
+            if (target != nullptr && windows.size() == 1 && IsWindowEnabled(target) &&
                 m_nextStep < m_o.sheetSteps.size()) {
-                SheetStep(sheet, m_o.sheetSteps[m_nextStep++]);
+                SheetStep(target, m_o.sheetSteps[m_nextStep++]);
             }
         }
         return true;
@@ -347,6 +483,8 @@ private:
         return FindWindowExA(w, nullptr, "SysTabControl32", nullptr) != nullptr;
     }
 
+    static bool IsInstallDialog(HWND w) { return GetDlgItem(w, kInstallEntryRadio) != nullptr; }
+
     // A message that may open a modal window is sent without waiting for it; the WM_NULL
     // after it returns once the program has taken it up.
     static void SendAndSettle(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -356,7 +494,9 @@ private:
     }
 
     void SheetStep(HWND sheet, const std::string& step) {
-        HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+        HWND page = IsSheet(sheet)
+                        ? reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0))
+                        : sheet;
         const size_t blank = step.find(' ');
         const std::string verb = step.substr(0, blank);
         const std::string rest = blank == std::string::npos ? "" : step.substr(blank + 1);
@@ -408,7 +548,10 @@ private:
             PressButton(w, IDOK);
         } else if (GetDlgItem(w, kMessageBoxText) != nullptr) {
             Emit("box " + title + ": " + Escape(ItemText(w, kMessageBoxText)));
-            PressButton(w, IDOK);
+            if (GetDlgItem(w, IDYES) != nullptr)
+                PressButton(w, m_o.answerYes ? IDYES : IDNO);
+            else
+                PressButton(w, IDOK);
         } else {
             Emit("window: " + Escape(title));
             PostMessageA(w, WM_CLOSE, 0, 0);
@@ -442,6 +585,7 @@ private:
     std::string m_lastProgress;
     bool m_progressPaused = false;
     size_t m_nextStep = 0;
+    std::set<HWND> m_installSeen;
 };
 
 }  // namespace
@@ -495,6 +639,7 @@ int main(int argc, char** argv) {
         GetExitCodeProcess(pi.hProcess, &code);
         Emit("exit: " + std::to_string(code));
         if (o.showSettings) Emit(StoredSettings());
+        if (o.showInstall) ShowInstall();
     } else {
         Emit("timeout: the program was still running; windows left:");
         for (HWND w : ProgramDialogs(pi.dwProcessId))

@@ -20,6 +20,7 @@
 #include "dialogs/CDlgProgress.h"
 #include "framework/DataExchange.h"
 #include "framework/WinApp.h"
+#include "install/CDlgInstall.h"
 #include "settings_ui/SettingsSheet.h"
 #include "platform/win32/Win32JobUi.h"
 #include "res/controls.h"
@@ -100,6 +101,7 @@ TEST(DialogTemplates, BothLanguagesHaveTheSameControlsAndTheJapaneseTextIsJapane
         {IDD_DETAIL2_PAGE, {}, {}},
         {IDD_DETAIL3_PAGE, {}, {}},
         {IDD_VERSION, {}, {}},
+        {IDD_INSTALL, {}, {}},
     };
     for (const auto& row : rows) {
         const UINT id = row.id;
@@ -195,23 +197,26 @@ TEST(DialogTemplates, SettingsPagesHaveTheirTitlesNumberEditsRadioGroupsAndDisab
     EXPECT_EQ(ja[dod].style & (WS_VISIBLE | WS_DISABLED), WS_DISABLED);
 }
 
-TEST(DialogTemplates, TheApplicationIconHasTrueColourImagesIn16_32And48Pixels) {
-    HRSRC res =
-        FindResourceA(nullptr, MAKEINTRESOURCEA(IDI_APP), reinterpret_cast<LPCSTR>(RT_GROUP_ICON));
-    ASSERT_NE(res, nullptr);
-    const BYTE* dir = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, res)));
-    std::vector<int> sizes;
-    for (WORD i = 0; i < *reinterpret_cast<const WORD*>(dir + 4); ++i) {
-        const BYTE* entry = dir + 6 + 14 * i;  // GRPICONDIRENTRY
-        sizes.push_back(entry[0]);
-        EXPECT_EQ(*reinterpret_cast<const WORD*>(entry + 6), 32) << "bits per pixel";
-        HICON icon =
-            static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP),
-                                          IMAGE_ICON, entry[0], entry[0], LR_DEFAULTCOLOR));
-        EXPECT_NE(icon, nullptr) << entry[0];
-        DestroyIcon(icon);
+TEST(DialogTemplates, TheIconsHaveTrueColourImagesIn16_32And48Pixels) {
+    for (UINT id : {IDI_APP, IDI_INSTALL}) {
+        SCOPED_TRACE(id);
+        HRSRC res =
+            FindResourceA(nullptr, MAKEINTRESOURCEA(id), reinterpret_cast<LPCSTR>(RT_GROUP_ICON));
+        ASSERT_NE(res, nullptr);
+        const BYTE* dir = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, res)));
+        std::vector<int> sizes;
+        for (WORD i = 0; i < *reinterpret_cast<const WORD*>(dir + 4); ++i) {
+            const BYTE* entry = dir + 6 + 14 * i;  // GRPICONDIRENTRY
+            sizes.push_back(entry[0]);
+            EXPECT_EQ(*reinterpret_cast<const WORD*>(entry + 6), 32) << "bits per pixel";
+            HICON icon =
+                static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                              IMAGE_ICON, entry[0], entry[0], LR_DEFAULTCOLOR));
+            EXPECT_NE(icon, nullptr) << entry[0];
+            DestroyIcon(icon);
+        }
+        EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48}));
     }
-    EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48}));
 }
 
 // ---- Helpers for live windows
@@ -839,8 +844,6 @@ TEST(SettingsSheet, PagesValidateAskForTheirHelpAndOkKeepsWhatTheyHold) {
         help();
         if (!show(4, "Detail 3/3")) return;
         HWND tools = CurrentPage(sheet);
-        seen.push_back(IsWindowEnabled(GetDlgItem(tools, IDC_TOOLS_UNINSTALL_LINK)) ? "enabled"
-                                                                                    : "disabled");
         SetDlgItemTextA(tools, IDC_TOOLS_PATH, " C:\\x y\\f.txt");
         SendMessageA(GetDlgItem(tools, IDC_TOOLS_DELETE), BM_CLICK, 0, 0);
         PostMessageA(sheet, WM_COMMAND, IDOK, 0);
@@ -848,9 +851,8 @@ TEST(SettingsSheet, PagesValidateAskForTheirHelpAndOkKeepsWhatTheyHold) {
     const bool ok = RunSettingsSheet(options, [&](const std::string& p) { deleted.push_back(p); });
     user.join();
     EXPECT_TRUE(ok);
-    EXPECT_EQ(seen,
-              (std::vector<std::string>{"General", "Please enter an integer between 1 and 50.",
-                                        "General", "disabled"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "General", "Please enter an integer between 1 and 50.", "General"}));
     EXPECT_EQ(app.requests, (std::vector<std::string>{"C:\\Tidewipe\\Tidewipe.chm::/147.htm",
                                                       "C:\\Tidewipe\\Tidewipe.chm::/154.htm"}));
     EXPECT_EQ(deleted, std::vector<std::string>{" C:\\x y\\f.txt"});
@@ -871,6 +873,38 @@ TEST(SettingsSheet, PagesValidateAskForTheirHelpAndOkKeepsWhatTheyHold) {
     });
     EXPECT_FALSE(RunSettingsSheet(options, nullptr));
     cancel.join();
+}
+
+// ---- The install dialog
+
+TEST(InstallDialog, ShowsTheChoicesAsksForItsTopicAndReturnsWhatWasChosen) {
+    HelpRecorder app;
+    app.m_strHelpFilePath = "C:\\T\\Tidewipe.chm";
+    CDlgInstall dlg;
+    dlg.m_bDesktop = 1;
+    dlg.m_nUninstallPlace = 1;
+    std::string shown;
+    INT_PTR result = 0;
+    {
+        User user(User::Any, [&](HWND d) {
+            for (int id : {IDC_INSTALL_DESKTOP, IDC_INSTALL_SENDTO, IDC_INSTALL_STARTMENU,
+                           IDC_INSTALL_ENTRY, IDC_INSTALL_UNINSTALL_LINK})
+                shown += IsDlgButtonChecked(d, id) == BST_CHECKED ? '1' : '0';
+            SendMessageA(GetDlgItem(d, IDC_INSTALL_HELP), BM_CLICK, 0, 0);
+            SendMessageA(GetDlgItem(d, IDC_INSTALL_SENDTO), BM_CLICK, 0, 0);
+            SendMessageA(GetDlgItem(d, IDC_INSTALL_ENTRY), BM_CLICK, 0, 0);
+            PostMessageA(d, WM_COMMAND, IDOK, 0);
+        });
+        result = dlg.DoModal();
+        EXPECT_EQ(user.Stop(), 1);
+    }
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(shown, "10001");
+    EXPECT_EQ(app.requests, std::vector<std::string>{"C:\\T\\Tidewipe.chm::/149.htm"});
+    EXPECT_EQ(dlg.m_bSendTo, 1);
+    EXPECT_EQ(dlg.m_bDesktop, 1);
+    EXPECT_EQ(dlg.m_bStartMenu, 0);
+    EXPECT_EQ(dlg.m_nUninstallPlace, 0);
 }
 
 }  // namespace
