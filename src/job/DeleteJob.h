@@ -1,6 +1,8 @@
 #pragma once
 
+#include <csignal>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/WipeOptions.h"
@@ -48,6 +50,26 @@ public:
     std::string m_strFoundName;
     int m_bFound = 0;
     int m_nAttributes = 0;
+
+    // Why the last WipeFile failed, for front ends that name the system's reason: the file
+    // layer's cause and the system's error number (0 when there is none, as for a failed status
+    // read), and whether a stop request ended it.
+    struct Failure {
+        int cause = 0;
+        long osError = 0;
+        bool stopped = false;
+        bool replaced = false;  // a reopen found another file under the name
+    };
+    Failure m_failure;
+
+    // When set and non-zero, the job stops at its next write: the current target keeps what
+    // was done to it, and scratch files are removed. Set from a signal handler.
+    const volatile std::sig_atomic_t* m_pStop = nullptr;
+    bool StopRequested() const { return m_pStop != nullptr && *m_pStop != 0; }
+
+    // When set, told how an overwrite pass goes: pass (from 1), passes, bytes done and total,
+    // at every megabyte and at the end of each pass.
+    std::function<void(int, int, int64_t, int64_t)> m_onProgress;
 
     // Runs a job over the target text: 0 when it holds no target, else 1.
     int RunJob(const std::string& text);

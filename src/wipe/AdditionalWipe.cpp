@@ -23,11 +23,12 @@ constexpr int64_t kMaxAnticacheMegabytes = 2047;
 constexpr unsigned kNameRetryMilliseconds = 50;
 constexpr int kMaxNameAttempts = 200;
 
-// Drive and directory of a path, the way the runtime's path splitter sees them: a drive is a
-// letter and colon at the start, the directory runs to the last separator.
-std::string DriveAndDirectory(const std::string& path) {
-    const size_t drive = (path.size() >= 2 && path[1] == ':') ? 2 : 0;
-    const size_t slash = path.find_last_of("\\/");
+// Drive and directory of a path, the way the runtime's path splitter sees them: on Windows a
+// drive is a letter and colon at the start; the directory runs to the last separator.
+std::string DriveAndDirectory(PathStyle style, const std::string& path) {
+    const bool windows = style == PathStyle::kWindows;
+    const size_t drive = (windows && path.size() >= 2 && path[1] == ':') ? 2 : 0;
+    const size_t slash = path.find_last_of(windows ? "\\/" : "/");
     if (slash == std::string::npos || slash < drive) return path.substr(0, drive);
     return path.substr(0, slash + 1);
 }
@@ -48,9 +49,10 @@ int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
     if (rAntiFolder != 0) {
         folder = m_files.TempPath();
         if (folder.empty()) return 0;  // no temporary folder: nowhere to write
-        if (!wipe::IsSeparator(folder.back())) folder += '\\';
+        if (!wipe::IsSeparator(m_files.Style(), folder.back()))
+            folder += m_files.Style() == PathStyle::kWindows ? '\\' : '/';
     } else {
-        folder = DriveAndDirectory(targetPath);
+        folder = DriveAndDirectory(m_files.Style(), targetPath);
     }
 
     std::string path;
@@ -87,6 +89,11 @@ int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
         }
         try {
             for (int64_t written = 0; written < bytes; written += wipe::kBufferSize) {
+                if (StopRequested()) {
+                    file.reset();
+                    removeScratch();
+                    return 0;
+                }
                 m_random.Fill(buffer, sizeof(buffer));
                 const int64_t left = bytes - written;
                 file->Write(buffer, static_cast<size_t>(

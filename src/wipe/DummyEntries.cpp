@@ -61,6 +61,11 @@ int DeleteJob::MakeDummyFileEntries() {
 
     try {
         for (int i = 0; i < nFiles; ++i) {
+            // Asked to stop: what was made goes, nothing more is made.
+            if (StopRequested()) {
+                removeMade();
+                return 0;
+            }
             const std::string path = dummyPath(i);
             std::unique_ptr<FileHandle> file = m_files.Open(path, OpenMode::kCreateReadWrite);
             if (!file) {

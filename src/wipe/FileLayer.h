@@ -126,6 +126,10 @@ public:
     virtual FileIdentity Identity() const = 0;
 };
 
+// How a system's paths are split: Windows takes "\\" and "/" as separators and a drive colon
+// at the start; POSIX takes "/" alone, and every other byte is part of a name.
+enum class PathStyle { kWindows, kPosix };
+
 // The system's limits on a whole path and on each name in it, in the units that Length counts.
 struct PathLimits {
     size_t path;
@@ -138,9 +142,10 @@ public:
 
     virtual bool GetStatus(const std::string& path, FileStatus& status) = 0;
 
-    // nullptr when the file cannot be opened; `cause` (when given) then says why.
+    // nullptr when the file cannot be opened; `cause` and `osError` (when given) then say why,
+    // the second in the system's own terms (0 when the layer itself refused).
     virtual std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode,
-                                             int* cause = nullptr) = 0;
+                                             int* cause = nullptr, long* osError = nullptr) = 0;
 
     virtual void Rename(const std::string& from, const std::string& to) = 0;
     virtual void Remove(const std::string& path) = 0;
@@ -157,4 +162,5 @@ public:
     // limit.
     virtual size_t Length(const std::string& text) const = 0;
     virtual PathLimits Limits() const = 0;
+    virtual PathStyle Style() const = 0;
 };

@@ -35,6 +35,8 @@ private:
     static constexpr int kMaxOverrun = 65536;
 
     void RunStages();
+    // Ends the run when the job was asked to stop.
+    void CheckStop();
     // Opens m_strPath and checks that it is still the same file.
     void OpenTarget(OpenMode mode);
     void CloseTarget();

@@ -23,15 +23,15 @@ constexpr uint32_t kExcludedBits =
 // The box for a hardware input/output error, shown whatever the display options say.
 constexpr char kHardwareErrorText[] = "File I/O Error (Hardware Error)";
 
-inline bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
+inline bool IsSeparator(PathStyle style, char c) {
+    return c == '/' || (style == PathStyle::kWindows && c == '\\');
 }
 
-// The folder part of a path: up to and including the last separator, else up to and including
-// the last colon, else empty.
-inline size_t FolderLength(const std::string& path) {
-    size_t pos = path.find_last_of("\\/");
-    if (pos == std::string::npos) pos = path.find_last_of(':');
+// The folder part of a path: up to and including the last separator; on Windows, without one,
+// up to and including the last colon (a drive); else empty.
+inline size_t FolderLength(PathStyle style, const std::string& path) {
+    size_t pos = path.find_last_of(style == PathStyle::kWindows ? "\\/" : "/");
+    if (pos == std::string::npos && style == PathStyle::kWindows) pos = path.find_last_of(':');
     return pos == std::string::npos ? 0 : pos + 1;
 }
 
@@ -44,7 +44,7 @@ inline bool FitsPath(const FileLayer& files, const std::string& path) {
     size_t start = 0;
     for (;;) {
         size_t end = start;
-        while (end < path.size() && !IsSeparator(path[end]))
+        while (end < path.size() && !IsSeparator(files.Style(), path[end]))
             ++end;
         if (files.Length(path.substr(start, end - start)) > limits.name) return false;
         if (end == path.size()) return true;

@@ -40,13 +40,15 @@ void DeleteJob::ShowStep(const std::string& step) {
 }
 
 bool DeleteJob::CheckTarget() {
-    const size_t folder = wipe::FolderLength(m_strPath);
+    const size_t folder = wipe::FolderLength(m_files.Style(), m_strPath);
     m_strFolder = m_strPath.substr(0, folder);
     m_strName = m_strPath.substr(folder);
 
     FindResult found;
-    // A wildcard would make the search report some other entry than the path names.
-    const bool wildcard = m_strPath.find_first_of("*?") != std::string::npos;
+    // A wildcard would make the search report some other entry than the path names. Names on
+    // POSIX may hold them: that layer describes such a path literally when it exists.
+    const bool wildcard = m_files.Style() == PathStyle::kWindows &&
+                          m_strPath.find_first_of("*?") != std::string::npos;
     if (wildcard || !m_files.FindFirst(m_strPath, found)) {
         m_bFound = 0;
         m_nAttributes = 0;
@@ -69,10 +71,13 @@ DeleteJob::Pipeline::Pipeline(DeleteJob& job, ProgressWindow* progress)
 DeleteJob::Pipeline::~Pipeline() = default;
 
 int DeleteJob::Pipeline::Run() {
+    m_job.m_failure = Failure();
     try {
         RunStages();
         return Success;
     } catch (const FileException& e) {
+        m_job.m_failure.cause = e.m_cause;
+        m_job.m_failure.osError = e.m_lOsError;
         if (e.m_cause == kCauseHardIO) {
             m_job.m_ui.ShowBox(wipe::kHardwareErrorText, "Error",
                                kMbOk | kMbIconError | kMbTopmost);
@@ -137,14 +142,23 @@ void DeleteJob::Pipeline::RunStages() {
     }
 }
 
+void DeleteJob::Pipeline::CheckStop() {
+    if (!m_job.StopRequested()) return;
+    m_job.m_failure.stopped = true;
+    throw StageFailed();
+}
+
 void DeleteJob::Pipeline::OpenTarget(OpenMode mode) {
-    m_file = m_job.m_files.Open(m_job.m_strPath, mode);
+    CheckStop();
+    m_file = m_job.m_files.Open(m_job.m_strPath, mode, &m_job.m_failure.cause,
+                                &m_job.m_failure.osError);
     if (!m_file) throw StageFailed();
     const FileIdentity identity = m_file->Identity();
     if (!m_identity) {
         m_identity = identity;
     } else if (identity != *m_identity) {
         m_file.reset();  // nothing was written through it
+        m_job.m_failure.replaced = true;
         throw StageFailed();
     }
 }
@@ -183,7 +197,13 @@ void DeleteJob::Pipeline::OverwritePasses() {
         if (!random) std::memset(m_buffer, 0, static_cast<size_t>(chunk));
 
         int64_t mark = kProgressStep;
+        int64_t told = 0;
         for (int64_t pos = 0; pos < m_size; pos += chunk) {
+            CheckStop();
+            if (job.m_onProgress && pos - told >= kMiB) {
+                job.m_onProgress(pass + 1, job.nOvwr, pos, m_size);
+                told = pos;
+            }
             if (random) job.m_random.Fill(m_buffer, static_cast<size_t>(chunk));
             const int64_t left = m_size - pos;
             m_file->Write(m_buffer, static_cast<size_t>(left < chunk ? left : chunk));
@@ -194,6 +214,7 @@ void DeleteJob::Pipeline::OverwritePasses() {
             }
         }
         CloseTarget();
+        if (job.m_onProgress) job.m_onProgress(pass + 1, job.nOvwr, m_size, m_size);
 
         job.ShowStep(FormatText("Overwrite Done ! (Pass %d/%d)", pass + 1, job.nOvwr));
         if (job.bAntiOneShot == 0 || pass == job.nOvwr - 1) {
@@ -223,6 +244,7 @@ void DeleteJob::Pipeline::Overrun() {
         std::memset(m_buffer, 0, sizeof(m_buffer));
     }
     for (int offset = 0; offset < job.m_nOverrun; offset += kBufferSize) {
+        CheckStop();
         const int left = job.m_nOverrun - offset;
         m_file->Write(m_buffer, static_cast<size_t>(left < kBufferSize ? left : kBufferSize));
     }

@@ -174,9 +174,10 @@ public:
     int swapAt = 0;
     std::function<void()> swap;
 
-    std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode, int* cause) override {
+    std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode, int* cause,
+                                     long* osError) override {
         if (++m_opens == swapAt) swap();
-        return m_real.Open(path, mode, cause);
+        return m_real.Open(path, mode, cause, osError);
     }
     bool GetStatus(const std::string& path, FileStatus& status) override {
         return m_real.GetStatus(path, status);
@@ -191,6 +192,7 @@ public:
     std::string TempPath() override { return m_real.TempPath(); }
     size_t Length(const std::string& text) const override { return m_real.Length(text); }
     PathLimits Limits() const override { return m_real.Limits(); }
+    PathStyle Style() const override { return m_real.Style(); }
 
 private:
     FileLayer& m_real;

@@ -546,7 +546,7 @@ bool FakeFileLayer::GetStatus(const std::string& path, FileStatus& status) {
 }
 
 std::unique_ptr<FileHandle> FakeFileLayer::Open(const std::string& path, OpenMode mode,
-                                                int* causeOut) {
+                                                int* causeOut, long* osError) {
     Call call = MakeCall(CallKind::Open, path);
     call.mode = mode;
     int cause = Begin(call);
@@ -587,6 +587,7 @@ std::unique_ptr<FileHandle> FakeFileLayer::Open(const std::string& path, OpenMod
     }
     Record(std::move(call), cause);
     if (cause != kCauseNone && causeOut) *causeOut = cause;
+    if (cause != kCauseNone && osError) *osError = OsErrorFor(cause);
     return handle;
 }
 

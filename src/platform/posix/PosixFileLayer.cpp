@@ -286,7 +286,7 @@ bool PosixFileLayer::GetStatus(const std::string& path, FileStatus& status) {
 }
 
 std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMode mode,
-                                                 int* cause) {
+                                                 int* cause, long* osError) {
     // Never O_TRUNC: a file that someone else holds must not be emptied before the lock says
     // so. O_NONBLOCK only keeps a pipe from stalling the open; it is cleared below. O_NOFOLLOW:
     // a link in the last place is refused, never followed.
@@ -313,32 +313,34 @@ std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMo
     }
 
     int fd = -1;
-    auto fail = [&](int c) -> std::unique_ptr<FileHandle> {
+    // A cause with the errno behind it; a refusal of ours has none.
+    auto failWith = [&](int c, int error) -> std::unique_ptr<FileHandle> {
         if (fd >= 0) ::close(fd);
         if (cause != nullptr) *cause = c;
+        if (osError != nullptr) *osError = error;
         return nullptr;
     };
+    auto fail = [&](int error) { return failWith(CauseFromErrno(error), error); };
 
     do {
         fd = ::open(path.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return fail(CauseFromErrno(errno));
+    if (fd < 0) return fail(errno);
 
     struct stat st;
-    if (::fstat(fd, &st) != 0) return fail(CauseFromErrno(errno));
-    if (!S_ISREG(st.st_mode)) return fail(kCauseAccessDenied);
+    if (::fstat(fd, &st) != 0) return fail(errno);
+    if (!S_ISREG(st.st_mode)) return failWith(kCauseAccessDenied, 0);
     // No data access, and no lock: another holder does not keep the status out.
     if (mode == OpenMode::kStatusOnly) return std::make_unique<PosixOpenFile>(fd, path, st, true);
     const int status = ::fcntl(fd, F_GETFL);
-    if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1)
-        return fail(CauseFromErrno(errno));
+    if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) return fail(errno);
 
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EINTR) return fail(CauseFromErrno(errno));
+        if (errno != EINTR) return fail(errno);
     }
     if (mode != OpenMode::kReadWriteExisting) {
         while (::ftruncate(fd, 0) != 0) {
-            if (errno != EINTR) return fail(CauseFromErrno(errno));
+            if (errno != EINTR) return fail(errno);
         }
     }
     return std::make_unique<PosixOpenFile>(fd, path, st, false);
@@ -382,7 +384,9 @@ bool PosixFileLayer::FindFirst(const std::string& pattern, FindResult& found) {
     const std::string folder = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
     const std::string name = pattern.substr(folder.size());
     if (name.empty()) return false;
-    if (name.find_first_of("*?") == std::string::npos) return DescribeEntry(pattern, name, found);
+    // "*" and "?" are name characters here too: an entry of exactly that name is the answer.
+    if (DescribeEntry(pattern, name, found)) return true;
+    if (name.find_first_of("*?") == std::string::npos) return false;
 
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) return false;

@@ -22,18 +22,20 @@ class PosixFileLayer : public FileLayer {
 public:
     bool GetStatus(const std::string& path, FileStatus& status) override;
     std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode,
-                                     int* cause = nullptr) override;
+                                     int* cause = nullptr, long* osError = nullptr) override;
     void Rename(const std::string& from, const std::string& to) override;
     void Remove(const std::string& path) override;
     bool FindFirst(const std::string& pattern, FindResult& found) override;
     std::string TempPath() override;
     size_t Length(const std::string& text) const override;
     PathLimits Limits() const override;
+    PathStyle Style() const override { return PathStyle::kPosix; }
 };
 
 // The file-error cause for an errno value.
 int CauseFromErrno(int error);
 
-// Windows-like name matching of one path component: * and ? as usual, and a trailing ".*" also
+// Windows-like name matching of one path component (FindFirst uses it when no entry bears the
+// pattern's own name): * and ? as usual, and a trailing ".*" also
 // matches names without that dot ("*.*" matches everything). Case-sensitive.
 bool MatchesWildcard(const std::string& pattern, const std::string& name);

@@ -275,7 +275,7 @@ bool Win32FileLayer::GetStatus(const std::string& path, FileStatus& status) {
 }
 
 std::unique_ptr<FileHandle> Win32FileLayer::Open(const std::string& path, OpenMode mode,
-                                                 int* cause) {
+                                                 int* cause, long* osError) {
     DWORD access = GENERIC_READ | GENERIC_WRITE;
     DWORD share = 0;
     DWORD disposition = CREATE_ALWAYS;
@@ -295,8 +295,9 @@ std::unique_ptr<FileHandle> Win32FileLayer::Open(const std::string& path, OpenMo
             disposition = OPEN_EXISTING;
             break;
     }
-    auto fail = [cause](DWORD error) -> std::unique_ptr<FileHandle> {
+    auto fail = [cause, osError](DWORD error) -> std::unique_ptr<FileHandle> {
         if (cause != nullptr) *cause = CauseFromWin32Error(error);
+        if (osError != nullptr) *osError = static_cast<long>(error);
         return nullptr;
     };
     // A link or junction opens as itself, and is refused below, rather than handing the open

@@ -12,13 +12,14 @@ class Win32FileLayer : public FileLayer {
 public:
     bool GetStatus(const std::string& path, FileStatus& status) override;
     std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode,
-                                     int* cause = nullptr) override;
+                                     int* cause = nullptr, long* osError = nullptr) override;
     void Rename(const std::string& from, const std::string& to) override;
     void Remove(const std::string& path) override;
     bool FindFirst(const std::string& pattern, FindResult& found) override;
     std::string TempPath() override;
     size_t Length(const std::string& text) const override;
     PathLimits Limits() const override;
+    PathStyle Style() const override { return PathStyle::kWindows; }
 };
 
 // The file-error cause for a GetLastError value (a DWORD).

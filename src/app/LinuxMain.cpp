@@ -1,0 +1,475 @@
+// tidewipe, the Linux program: wipes and removes the files named on its command line with the
+// same engine and passes as the Windows program, taking every argument exactly as given.
+#include <getopt.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/FileSystemWarning.h"
+#include "app/WipeOptions.h"
+#include "job/DeleteJob.h"
+#include "job/JobUi.h"
+#include "job/TextSource.h"
+#include "platform/posix/PosixFileLayer.h"
+#include "wipe/Clock.h"
+
+namespace {
+
+const char kProgram[] = "tidewipe";
+const char kVersion[] = "1.0.0";
+
+volatile std::sig_atomic_t g_signal = 0;
+
+void OnSignal(int signo) {
+    g_signal = signo;
+}
+
+// Stated on standard error, as every message of the program.
+void Say(const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+}
+
+// A name as the user typed it, made printable: control bytes would move the terminal's cursor.
+std::string Shown(const std::string& name) {
+    if (name.empty()) return "''";
+    std::string out;
+    for (const char c : name) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof(code), "\\%03o", b);
+            out += code;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The engine's boxes: the pipeline's failures are reported from the job's failure record, so
+// only the dummy stage's boxes are passed on, as messages.
+class ConsoleUi : public JobUi {
+public:
+    bool inDummyStage = false;
+    bool dummyFailed = false;
+
+    void ShowBox(const std::string& text, const std::string&, unsigned) override {
+        if (!inDummyStage) return;
+        dummyFailed = true;
+        Say("dummy files: " + text.substr(0, text.find('\r')));
+    }
+    void Beep(unsigned) override {}
+    bool Confirm(const std::string&) override { return true; }
+    std::unique_ptr<ProgressWindow> CreateProgress() override { return nullptr; }
+    void Sleep(unsigned milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+};
+
+struct Settings {
+    WipeOptions options;
+    bool verbose = false;
+    bool interactive = false;
+    std::vector<std::string> files;
+};
+
+enum LongOnly {
+    kOverrun = 256,
+    kBuffer,
+    kNoTruncate,
+    kRename,
+    kNoDate,
+    kDummy,
+    kDummyEach,
+    kExtraWipe,
+    kExtraWipeInTemp,
+    kExtraWipeEachPass,
+};
+
+const option kOptions[] = {
+    {"passes", required_argument, nullptr, 'n'},
+    {"zeros", no_argument, nullptr, 'z'},
+    {"overrun", required_argument, nullptr, kOverrun},
+    {"buffer", required_argument, nullptr, kBuffer},
+    {"no-truncate", no_argument, nullptr, kNoTruncate},
+    {"rename", required_argument, nullptr, kRename},
+    {"no-date", no_argument, nullptr, kNoDate},
+    {"keep", no_argument, nullptr, 'k'},
+    {"dummy", required_argument, nullptr, kDummy},
+    {"dummy-each", no_argument, nullptr, kDummyEach},
+    {"extra-wipe", required_argument, nullptr, kExtraWipe},
+    {"extra-wipe-in-temp", no_argument, nullptr, kExtraWipeInTemp},
+    {"extra-wipe-each-pass", no_argument, nullptr, kExtraWipeEachPass},
+    {"interactive", no_argument, nullptr, 'i'},
+    {"verbose", no_argument, nullptr, 'v'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+const char kHelp[] =
+    "Usage: tidewipe [OPTION]... FILE...\n"
+    "Overwrite each FILE several times, truncate it, rename it, back-date it and remove it,\n"
+    "so that neither its contents nor its name stay readable on the disk.\n"
+    "\n"
+    "  -n, --passes=N            overwrite passes, 1 to 50 (3)\n"
+    "  -z, --zeros               overwrite with zero bytes instead of random ones\n"
+    "      --overrun=BYTES       bytes appended past the end first, 0 to 65536 (0)\n"
+    "      --buffer=BYTES        write size, 1 to 2048 (2048)\n"
+    "      --no-truncate         do not cut the file to zero length\n"
+    "      --rename=MODE         off, random (default), or system: a random name,\n"
+    "                            then one like a system file's\n"
+    "      --no-date             do not back-date the file\n"
+    "  -k, --keep                leave the wiped file in place\n"
+    "      --dummy=N             make and remove N dummy files (1 to 100) in the last\n"
+    "                            file's folder, so that old name entries are reused\n"
+    "      --dummy-each          with --dummy: after every file instead of once\n"
+    "      --extra-wipe=MB       overwrite free space beside the file with a scratch\n"
+    "                            file of MB megabytes (1 to 100), then remove it\n"
+    "      --extra-wipe-in-temp  with --extra-wipe: in $TMPDIR (or /tmp) instead\n"
+    "      --extra-wipe-each-pass  with --extra-wipe: after every pass, not once\n"
+    "  -i, --interactive         ask before starting\n"
+    "  -v, --verbose             tell each file's result and a summary\n"
+    "  -h, --help                show this help and exit\n"
+    "  -V, --version             show the version and exit\n"
+    "\n"
+    "Links, folders, devices, pipes and sockets are refused. Overwriting in place cannot\n"
+    "reach copies that the file system or the device keeps elsewhere (copy-on-write and\n"
+    "log-structured file systems, journals, SSDs, snapshots, backups): see tidewipe(1).\n"
+    "\n"
+    "Exit status: 0 when every FILE was wiped, 1 when any failed or was refused, 2 for a\n"
+    "usage error, 128 plus the signal's number after an interrupt.\n";
+
+int UsageError(const std::string& why) {
+    Say(why);
+    std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+    return 2;
+}
+
+// A whole decimal number within the range; the option's name and range when not.
+bool ParseNumber(const char* option, const char* text, int32_t low, int32_t high, int32_t& out,
+                 std::string& error) {
+    const std::string value = text;
+    bool digits = !value.empty() && value.size() <= 9;
+    for (const char c : value)
+        digits = digits && c >= '0' && c <= '9';
+    const long number = digits ? std::strtol(value.c_str(), nullptr, 10) : -1;
+    if (!digits || number < low || number > high) {
+        error = std::string("--") + option + ": '" + Shown(value) + "' is not a number from " +
+                std::to_string(low) + " to " + std::to_string(high);
+        return false;
+    }
+    out = static_cast<int32_t>(number);
+    return true;
+}
+
+// 0 to go on; otherwise the exit status (help and version exit with 0, errors with 2).
+int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
+    WipeOptions& o = s.options;
+    std::string error;
+    // The order matters for the options that only refine others.
+    bool dummyEach = false, extraInTemp = false, extraEachPass = false;
+    opterr = 0;
+    for (;;) {
+        int index = -1;
+        const int c = getopt_long(argc, argv, "+n:zkivhV", kOptions, &index);
+        if (c == -1) break;
+        bool ok = true;
+        switch (c) {
+            case 'n':
+                ok = ParseNumber("passes", optarg, 1, 50, o.nOvwr, error);
+                break;
+            case 'z':
+                o.rNull = 0;
+                break;
+            case kOverrun:
+                ok = ParseNumber("overrun", optarg, 0, 65536, o.m_nOverrun, error);
+                break;
+            case kBuffer:
+                ok = ParseNumber("buffer", optarg, 1, 2048, o.m_nBufferSize, error);
+                break;
+            case kNoTruncate:
+                o.rZLen = 0;
+                break;
+            case kRename: {
+                const std::string mode = optarg;
+                if (mode == "off") {
+                    o.rRen = 0;
+                } else if (mode == "random") {
+                    o.rRen = 1;
+                } else if (mode == "system") {
+                    o.rRen = 2;
+                } else {
+                    ok = false;
+                    error = "--rename: '" + Shown(mode) + "' is not off, random or system";
+                }
+                break;
+            }
+            case kNoDate:
+                o.Date = 0;
+                break;
+            case 'k':
+                o.bNotDel = 1;
+                break;
+            case kDummy:
+                ok = ParseNumber("dummy", optarg, 1, 100, o.nFiles, error);
+                o.Dummy = 1;
+                break;
+            case kDummyEach:
+                dummyEach = true;
+                break;
+            case kExtraWipe:
+                ok = ParseNumber("extra-wipe", optarg, 1, 100, o.nAnticacheSize, error);
+                o.AddWipe = 1;
+                break;
+            case kExtraWipeInTemp:
+                extraInTemp = true;
+                break;
+            case kExtraWipeEachPass:
+                extraEachPass = true;
+                break;
+            case 'i':
+                s.interactive = true;
+                break;
+            case 'v':
+                s.verbose = true;
+                break;
+            case 'h':
+                std::fputs(kHelp, stdout);
+                exitNow = true;
+                return 0;
+            case 'V':
+                std::printf("%s %s\n", kProgram, kVersion);
+                exitNow = true;
+                return 0;
+            case ':':
+                return UsageError(std::string("option '") + Shown(argv[optind - 1]) +
+                                  "' needs a value");
+            default:
+                return UsageError(std::string("unknown option '") + Shown(argv[optind - 1]) +
+                                  "'");
+        }
+        if (!ok) return UsageError(error);
+    }
+    if (dummyEach && o.Dummy == 0) return UsageError("--dummy-each: needs --dummy");
+    if ((extraInTemp || extraEachPass) && o.AddWipe == 0)
+        return UsageError(std::string(extraInTemp ? "--extra-wipe-in-temp" : "--extra-wipe-each-pass") +
+                          ": needs --extra-wipe");
+    if (dummyEach) o.DummySkip = 0;
+    if (extraInTemp) o.rAntiFolder = 1;
+    if (extraEachPass) o.bAntiOneShot = 0;
+    for (int i = optind; i < argc; ++i)
+        s.files.emplace_back(argv[i]);
+    if (s.files.empty()) return UsageError("no file named");
+    return 0;
+}
+
+// Why a target that the engine would not take is refused, in the user's terms.
+std::string Refusal(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return std::strerror(errno);
+    if (S_ISLNK(st.st_mode)) return "refused: a symbolic link (not followed)";
+    if (S_ISDIR(st.st_mode)) return "refused: a folder";
+    if (!S_ISREG(st.st_mode)) return "refused: not a regular file";
+    return "refused: a sparse file";
+}
+
+// What a failed WipeFile stopped at.
+std::string FailureText(int code, const DeleteJob::Failure& f) {
+    const char* what = "cannot wipe";
+    switch (code) {
+        case ErrGetAttributes:
+            what = "cannot read its status";
+            break;
+        case ErrChangeAttributes:
+            what = "cannot change its permissions";
+            break;
+        case ErrOpen:
+            what = "cannot open";
+            break;
+        case ErrWrite:
+            what = "cannot overwrite";
+            break;
+        case ErrTruncate:
+            what = "cannot truncate";
+            break;
+        case ErrRename:
+            what = "cannot rename";
+            break;
+        case ErrChangeDate:
+            what = "cannot change its times";
+            break;
+        case ErrDelete:
+            what = "cannot remove";
+            break;
+        case ErrFileTooLarge:
+            return "refused: larger than 2147000000 bytes";
+        default:
+            break;
+    }
+    if (f.replaced) return std::string(what) + ": replaced by another file during the wipe";
+    if (f.osError > 0) return std::string(what) + ": " + std::strerror(static_cast<int>(f.osError));
+    return what;
+}
+
+class ProgressLine {
+public:
+    explicit ProgressLine(bool on) : m_on(on) {}
+
+    void Start(size_t index, size_t count, const std::string& name) {
+        m_index = index;
+        m_count = count;
+        m_name = Shown(name);
+        m_start = std::chrono::steady_clock::now();
+        m_last = {};
+    }
+    void Update(int pass, int passes, int64_t done, int64_t total) {
+        if (!m_on) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (done < total && now - m_last < std::chrono::milliseconds(200)) return;
+        m_last = now;
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        const double mib = 1048576.0;
+        const double rate = seconds > 0 ? (static_cast<double>(total) * (pass - 1) +
+                                           static_cast<double>(done)) / mib / seconds
+                                        : 0.0;
+        std::fprintf(stderr, "\r\033[K%s: [%zu/%zu] %s: %.0f/%.0f MB, pass %d/%d, %.0f MB/s",
+                     kProgram, m_index, m_count, m_name.c_str(),
+                     static_cast<double>(done) / mib, static_cast<double>(total) / mib, pass,
+                     passes, rate);
+        m_shown = true;
+    }
+    void Clear() {
+        if (m_shown) std::fputs("\r\033[K", stderr);
+        m_shown = false;
+    }
+
+private:
+    bool m_on;
+    bool m_shown = false;
+    size_t m_index = 0;
+    size_t m_count = 0;
+    std::string m_name;
+    std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::time_point m_last;
+};
+
+// Once per file system that overwriting in place may not reach through.
+void WarnAboutFileSystem(const std::string& path, std::set<dev_t>& warned) {
+    struct stat st;
+    struct statfs fs;
+    if (::stat(path.c_str(), &st) != 0 || ::statfs(path.c_str(), &fs) != 0) return;
+    if (st.st_nlink > 1)
+        Say(Shown(path) + ": warning: " + std::to_string(st.st_nlink - 1) +
+            " other hard link(s) will keep naming this file, emptied");
+    const std::string why = FileSystemWarning(static_cast<uint64_t>(fs.f_type));
+    if (!why.empty() && warned.insert(st.st_dev).second)
+        Say(Shown(path) + ": warning: " + why);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Settings settings;
+    bool exitNow = false;
+    const int status = ParseArguments(argc, argv, settings, exitNow);
+    if (status != 0 || exitNow) return status;
+
+    struct sigaction action = {};
+    action.sa_handler = &OnSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signo : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signo, &action, nullptr);
+
+    const size_t count = settings.files.size();
+    if (settings.interactive) {
+        std::fprintf(stderr, "%s: wipe %zu file%s? [y/N] ", kProgram, count, count == 1 ? "" : "s");
+        char answer[16] = {};
+        const bool read = std::fgets(answer, sizeof(answer), stdin) != nullptr;
+        if (g_signal != 0) return 128 + g_signal;
+        const std::string a = read ? std::string(answer, std::strcspn(answer, "\r\n")) : "";
+        if (a != "y" && a != "Y" && a != "yes") return 1;
+    }
+
+    PosixFileLayer files;
+    ConsoleUi ui;
+    EnglishTextSource texts;
+    SystemClock clock;
+    DeleteJob job(files, ui, texts, clock);
+    static_cast<WipeOptions&>(job) = settings.options;
+    job.m_pStop = &g_signal;
+    ProgressLine progress(::isatty(STDERR_FILENO) != 0);
+    job.m_onProgress = [&](int pass, int passes, int64_t done, int64_t total) {
+        progress.Update(pass, passes, done, total);
+    };
+
+    auto dummyStage = [&]() {
+        ui.inDummyStage = true;
+        job.MakeDummyFileEntries();
+        ui.inDummyStage = false;
+    };
+
+    std::set<dev_t> warned;
+    size_t wiped = 0;
+    size_t failed = 0;
+    std::string lastFolder;
+    bool anyPath = false;
+    for (size_t i = 0; i < count && g_signal == 0; ++i) {
+        const std::string& path = settings.files[i];
+        job.m_strPath = path;
+        const bool eligible = !path.empty() && job.CheckTarget();
+        if (!path.empty()) {
+            lastFolder = job.m_strFolder;
+            anyPath = true;
+        }
+        if (!eligible) {
+            Say(Shown(path) + ": " + (path.empty() ? std::strerror(ENOENT) : Refusal(path)));
+            ++failed;
+            continue;
+        }
+        WarnAboutFileSystem(path, warned);
+        progress.Start(i + 1, count, path);
+        const int code = job.WipeFile(nullptr);
+        progress.Clear();
+        if (job.m_failure.stopped) {
+            Say(Shown(path) + ": interrupted; left partly overwritten as " +
+                Shown(job.m_strPath));
+            ++failed;
+            break;
+        }
+        if (code == Success) {
+            ++wiped;
+            if (settings.verbose)
+                Say(Shown(path) + ": wiped" +
+                    (job.bNotDel != 0 ? ", kept as " + Shown(job.m_strPath) : ""));
+        } else {
+            ++failed;
+            Say(Shown(path) + ": " + FailureText(code, job.m_failure) +
+                (job.m_strPath != path ? "; left as " + Shown(job.m_strPath) : ""));
+        }
+        if (job.Dummy != 0 && job.DummySkip == 0) dummyStage();
+    }
+    if (g_signal == 0 && job.Dummy != 0 && anyPath) {
+        job.m_strFolder = lastFolder;
+        dummyStage();
+    }
+    if (ui.dummyFailed) ++failed;
+
+    if (settings.verbose)
+        Say(std::to_string(wiped) + " wiped, " + std::to_string(failed) + " failed");
+    if (g_signal != 0) {
+        Say(std::string("stopped by ") + strsignal(g_signal));
+        return 128 + g_signal;
+    }
+    return failed == 0 ? 0 : 1;
+}
