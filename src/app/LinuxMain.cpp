@@ -256,15 +256,15 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
                 return UsageError(std::string("option '") + Shown(argv[optind - 1]) +
                                   "' needs a value");
             default:
-                return UsageError(std::string("unknown option '") + Shown(argv[optind - 1]) +
-                                  "'");
+                return UsageError(std::string("unknown option '") + Shown(argv[optind - 1]) + "'");
         }
         if (!ok) return UsageError(error);
     }
     if (dummyEach && o.Dummy == 0) return UsageError("--dummy-each: needs --dummy");
     if ((extraInTemp || extraEachPass) && o.AddWipe == 0)
-        return UsageError(std::string(extraInTemp ? "--extra-wipe-in-temp" : "--extra-wipe-each-pass") +
-                          ": needs --extra-wipe");
+        return UsageError(
+            std::string(extraInTemp ? "--extra-wipe-in-temp" : "--extra-wipe-each-pass") +
+            ": needs --extra-wipe");
     if (dummyEach) o.DummySkip = 0;
     if (extraInTemp) o.rAntiFolder = 1;
     if (extraEachPass) o.bAntiOneShot = 0;
@@ -340,13 +340,13 @@ public:
         m_last = now;
         const double seconds = std::chrono::duration<double>(now - m_start).count();
         const double mib = 1048576.0;
-        const double rate = seconds > 0 ? (static_cast<double>(total) * (pass - 1) +
-                                           static_cast<double>(done)) / mib / seconds
-                                        : 0.0;
+        const double rate =
+            seconds > 0 ? (static_cast<double>(total) * (pass - 1) + static_cast<double>(done)) /
+                              mib / seconds
+                        : 0.0;
         std::fprintf(stderr, "\r\033[K%s: [%zu/%zu] %s: %.0f/%.0f MB, pass %d/%d, %.0f MB/s",
-                     kProgram, m_index, m_count, m_name.c_str(),
-                     static_cast<double>(done) / mib, static_cast<double>(total) / mib, pass,
-                     passes, rate);
+                     kProgram, m_index, m_count, m_name.c_str(), static_cast<double>(done) / mib,
+                     static_cast<double>(total) / mib, pass, passes, rate);
         m_shown = true;
     }
     void Clear() {
@@ -373,8 +373,7 @@ void WarnAboutFileSystem(const std::string& path, std::set<dev_t>& warned) {
         Say(Shown(path) + ": warning: " + std::to_string(st.st_nlink - 1) +
             " other hard link(s) will keep naming this file, emptied");
     const std::string why = FileSystemWarning(static_cast<uint64_t>(fs.f_type));
-    if (!why.empty() && warned.insert(st.st_dev).second)
-        Say(Shown(path) + ": warning: " + why);
+    if (!why.empty() && warned.insert(st.st_dev).second) Say(Shown(path) + ": warning: " + why);
 }
 
 }  // namespace
@@ -442,8 +441,7 @@ int main(int argc, char** argv) {
         const int code = job.WipeFile(nullptr);
         progress.Clear();
         if (job.m_failure.stopped) {
-            Say(Shown(path) + ": interrupted; left partly overwritten as " +
-                Shown(job.m_strPath));
+            Say(Shown(path) + ": interrupted; left partly overwritten as " + Shown(job.m_strPath));
             ++failed;
             break;
         }

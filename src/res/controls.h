@@ -63,7 +63,7 @@
 /* Settings page "Detail 3/3", the tools page (IDD_DETAIL3_PAGE) */
 #define IDC_TOOLS_VERSION 1028
 #define IDC_TOOLS_UNINSTALL_LINK 1030
-#define IDC_TOOLS_VIEWER_PATH 1038   /* disabled, inert */
+#define IDC_TOOLS_VIEWER_PATH 1038 /* disabled, inert */
 #define IDC_TOOLS_PATH 1052
 #define IDC_TOOLS_BROWSE 1053
 #define IDC_TOOLS_DELETE 1054

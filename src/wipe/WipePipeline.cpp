@@ -150,8 +150,8 @@ void DeleteJob::Pipeline::CheckStop() {
 
 void DeleteJob::Pipeline::OpenTarget(OpenMode mode) {
     CheckStop();
-    m_file = m_job.m_files.Open(m_job.m_strPath, mode, &m_job.m_failure.cause,
-                                &m_job.m_failure.osError);
+    m_file =
+        m_job.m_files.Open(m_job.m_strPath, mode, &m_job.m_failure.cause, &m_job.m_failure.osError);
     if (!m_file) throw StageFailed();
     const FileIdentity identity = m_file->Identity();
     if (!m_identity) {

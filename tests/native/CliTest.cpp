@@ -31,7 +31,7 @@ struct Outcome {
 // Runs the program in `folder` with `input` on standard input; `started` runs once it is
 // running, for tests that act on it meanwhile.
 Outcome RunCli(const std::string& folder, const std::vector<std::string>& args,
-            const std::string& input = "", const std::function<void(pid_t)>& started = nullptr) {
+               const std::string& input = "", const std::function<void(pid_t)>& started = nullptr) {
     const std::string errPath = folder + "../stderr";
     const std::string inPath = folder + "../stdin";
     realfiles::Write(inPath, input);
@@ -70,17 +70,15 @@ protected:
             realfiles::Write(dir + name, std::string(3000, name[0]));
         ASSERT_EQ(symlink("beside", (dir + "link").c_str()), 0);
     }
-    void TearDown() override {
-        EXPECT_EQ(realfiles::Read(dir + "beside"), std::string(3000, 'b'));
-    }
+    void TearDown() override { EXPECT_EQ(realfiles::Read(dir + "beside"), std::string(3000, 'b')); }
 
     realfiles::ScratchFolder scratch;
     const std::string dir = scratch.Folder() + "work/";
 };
 
 TEST_F(Cli, CommandLines) {
-    const std::vector<std::string> all = {"-dash", "a.txt", "beside", "link", "new\nline",
-                                          "q\"uote"};
+    const std::vector<std::string> all = {"-dash", "a.txt",     "beside",
+                                          "link",  "new\nline", "q\"uote"};
     auto without = [&](std::initializer_list<const char*> gone) {
         std::vector<std::string> left;
         for (const std::string& n : all) {
@@ -105,33 +103,77 @@ TEST_F(Cli, CommandLines) {
         {"a quote is part of the name", {"q\"uote"}, "", 0, "", without({"q\"uote"})},
         {"a newline is part of the name", {"new\nline"}, "", 0, "", without({"new\nline"})},
         {"a dash after --", {"--", "-dash"}, "", 0, "", without({"-dash"})},
-        {"the same file twice", {"a.txt", "a.txt"}, "", 1,
-         "tidewipe: a.txt: No such file or directory", without({"a.txt"})},
-        {"a link is refused, its target kept", {"link", "a.txt"}, "", 1,
-         "tidewipe: link: refused: a symbolic link (not followed)", without({"a.txt"})},
-        {"a missing file and an empty name", {"gone", ""}, "", 1,
-         "tidewipe: gone: No such file or directory", all},
+        {"the same file twice",
+         {"a.txt", "a.txt"},
+         "",
+         1,
+         "tidewipe: a.txt: No such file or directory",
+         without({"a.txt"})},
+        {"a link is refused, its target kept",
+         {"link", "a.txt"},
+         "",
+         1,
+         "tidewipe: link: refused: a symbolic link (not followed)",
+         without({"a.txt"})},
+        {"a missing file and an empty name",
+         {"gone", ""},
+         "",
+         1,
+         "tidewipe: gone: No such file or directory",
+         all},
         {"verbose", {"-v", "a.txt"}, "", 0, "tidewipe: a.txt: wiped", without({"a.txt"})},
         {"one pass", {"-n", "1", "a.txt"}, "", 0, "", without({"a.txt"})},
         {"fifty passes", {"--passes=50", "a.txt"}, "", 0, "", without({"a.txt"})},
-        {"no passes", {"-n", "0", "a.txt"}, "", 2,
-         "tidewipe: --passes: '0' is not a number from 1 to 50", all},
-        {"fifty-one passes", {"--passes=51", "a.txt"}, "", 2,
-         "tidewipe: --passes: '51' is not a number from 1 to 50", all},
-        {"not a number", {"--overrun=1k", "a.txt"}, "", 2,
-         "tidewipe: --overrun: '1k' is not a number from 0 to 65536", all},
-        {"a sign", {"--dummy=-1", "a.txt"}, "", 2,
-         "tidewipe: --dummy: '-1' is not a number from 1 to 100", all},
-        {"too large for any int", {"--extra-wipe=99999999999", "a.txt"}, "", 2,
-         "tidewipe: --extra-wipe: '99999999999' is not a number from 1 to 100", all},
-        {"an unknown option", {"--novwr=3", "a.txt"}, "", 2, "tidewipe: unknown option '--novwr=3'",
+        {"no passes",
+         {"-n", "0", "a.txt"},
+         "",
+         2,
+         "tidewipe: --passes: '0' is not a number from 1 to 50",
          all},
-        {"a bad rename mode", {"--rename=yes", "a.txt"}, "", 2,
-         "tidewipe: --rename: 'yes' is not off, random or system", all},
+        {"fifty-one passes",
+         {"--passes=51", "a.txt"},
+         "",
+         2,
+         "tidewipe: --passes: '51' is not a number from 1 to 50",
+         all},
+        {"not a number",
+         {"--overrun=1k", "a.txt"},
+         "",
+         2,
+         "tidewipe: --overrun: '1k' is not a number from 0 to 65536",
+         all},
+        {"a sign",
+         {"--dummy=-1", "a.txt"},
+         "",
+         2,
+         "tidewipe: --dummy: '-1' is not a number from 1 to 100",
+         all},
+        {"too large for any int",
+         {"--extra-wipe=99999999999", "a.txt"},
+         "",
+         2,
+         "tidewipe: --extra-wipe: '99999999999' is not a number from 1 to 100",
+         all},
+        {"an unknown option",
+         {"--novwr=3", "a.txt"},
+         "",
+         2,
+         "tidewipe: unknown option '--novwr=3'",
+         all},
+        {"a bad rename mode",
+         {"--rename=yes", "a.txt"},
+         "",
+         2,
+         "tidewipe: --rename: 'yes' is not off, random or system",
+         all},
         {"no file", {"-v"}, "", 2, "tidewipe: no file named", all},
         {"kept, not renamed", {"-k", "--rename=off", "a.txt"}, "", 0, "", all},
         {"asked, and no", {"-i", "a.txt"}, "n\n", 1, "tidewipe: wipe 1 file? [y/N] ", all},
-        {"asked, and yes", {"-i", "a.txt"}, "y\n", 0, "tidewipe: wipe 1 file? [y/N] ",
+        {"asked, and yes",
+         {"-i", "a.txt"},
+         "y\n",
+         0,
+         "tidewipe: wipe 1 file? [y/N] ",
          without({"a.txt"})},
     };
     for (const Row& r : rows) {
@@ -167,7 +209,8 @@ TEST_F(Cli, AnInterruptRemovesTheScratchFiles) {
         }
     });
     EXPECT_EQ(out.status, 130) << out.errors;
-    EXPECT_EQ(FirstLine(out.errors), "tidewipe: big.bin: interrupted; left partly overwritten as big.bin");
+    EXPECT_EQ(FirstLine(out.errors),
+              "tidewipe: big.bin: interrupted; left partly overwritten as big.bin");
     for (const std::string& name : realfiles::List(dir))
         EXPECT_NE(name.rfind("_c", 0), 0u) << name;
 }
@@ -186,8 +229,7 @@ TEST(CliWarnings, FileSystemsThatKeepOldData) {
     realfiles::Write(dir + "b", "y");
     const Outcome out = RunCli(dir, {"a", "b"});
     EXPECT_EQ(out.status, 0);
-    EXPECT_EQ(out.errors,
-              "tidewipe: a: warning: " + FileSystemWarning(0x01021994) + "\n");
+    EXPECT_EQ(out.errors, "tidewipe: a: warning: " + FileSystemWarning(0x01021994) + "\n");
     realfiles::RemoveTree(dir);
 }
 

@@ -285,8 +285,8 @@ bool PosixFileLayer::GetStatus(const std::string& path, FileStatus& status) {
     return true;
 }
 
-std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMode mode,
-                                                 int* cause, long* osError) {
+std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMode mode, int* cause,
+                                                 long* osError) {
     // Never O_TRUNC: a file that someone else holds must not be emptied before the lock says
     // so. O_NONBLOCK only keeps a pipe from stalling the open; it is cleared below. O_NOFOLLOW:
     // a link in the last place is refused, never followed.

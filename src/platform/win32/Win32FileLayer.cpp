@@ -274,8 +274,8 @@ bool Win32FileLayer::GetStatus(const std::string& path, FileStatus& status) {
     return true;
 }
 
-std::unique_ptr<FileHandle> Win32FileLayer::Open(const std::string& path, OpenMode mode,
-                                                 int* cause, long* osError) {
+std::unique_ptr<FileHandle> Win32FileLayer::Open(const std::string& path, OpenMode mode, int* cause,
+                                                 long* osError) {
     DWORD access = GENERIC_READ | GENERIC_WRITE;
     DWORD share = 0;
     DWORD disposition = CREATE_ALWAYS;

@@ -11,8 +11,8 @@
 class Win32FileLayer : public FileLayer {
 public:
     bool GetStatus(const std::string& path, FileStatus& status) override;
-    std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode,
-                                     int* cause = nullptr, long* osError = nullptr) override;
+    std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode, int* cause = nullptr,
+                                     long* osError = nullptr) override;
     void Rename(const std::string& from, const std::string& to) override;
     void Remove(const std::string& path) override;
     bool FindFirst(const std::string& pattern, FindResult& found) override;
