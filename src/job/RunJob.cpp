@@ -19,6 +19,8 @@ int DeleteJob::RunJob(const std::string& text) {
     std::string scratchLog;
     std::string& log = m_pLog != nullptr ? *m_pLog : scratchLog;
 
+    m_nOk = 0;
+    m_nFailed = 0;
     TargetList targets;
     targets.SetText(text);
     m_nTargetCount = targets.CountTargets();
@@ -106,6 +108,8 @@ int DeleteJob::RunJob(const std::string& text) {
         MakeDummyFileEntries();
     }
     progress.reset();
-    if (Log != 0) log += processlog::Summary(m_texts, (index - 1) - errors, errors);
+    m_nOk = (index - 1) - errors;
+    m_nFailed = errors;
+    if (Log != 0) log += processlog::Summary(m_texts, m_nOk, m_nFailed);
     return 1;
 }

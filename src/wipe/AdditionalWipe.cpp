@@ -4,12 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "job/DeleteJob.h"
-#include "job/Format.h"
-#include "job/JobUi.h"
-#include "job/TextSource.h"
-#include "res/resource.h"
 #include "wipe/FileLayer.h"
+#include "wipe/WipeEngine.h"
 #include "wipe/WipeLimits.h"
 
 namespace {
@@ -35,18 +31,18 @@ std::string DriveAndDirectory(PathStyle style, const std::string& path) {
 
 }  // namespace
 
-int64_t DeleteJob::AnticacheBytes(int32_t megabytes) {
+int64_t WipeEngine::AnticacheBytes(int32_t megabytes) {
     if (megabytes <= 0) return 0;
     const int64_t mb = megabytes > kMaxAnticacheMegabytes ? kMaxAnticacheMegabytes : megabytes;
     return mb * kMiB;
 }
 
-int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
-    if (AddWipe == 0) return 1;
-    const int64_t bytes = AnticacheBytes(nAnticacheSize);
+int WipeEngine::MakeAdditionalWipeFile(const std::string& targetPath) {
+    if (m_options.AddWipe == 0) return 1;
+    const int64_t bytes = AnticacheBytes(m_options.nAnticacheSize);
 
     std::string folder;
-    if (rAntiFolder != 0) {
+    if (m_options.rAntiFolder != 0) {
         folder = m_files.TempPath();
         if (folder.empty()) return 0;  // no temporary folder: nowhere to write
         if (!wipe::IsSeparator(m_files.Style(), folder.back()))
@@ -60,7 +56,7 @@ int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
         // Each try reseeds from the seconds clock, so a taken name recurs until the next second:
         // wait a little between tries rather than spin, and give up if the clock never moves.
         if (attempt == kMaxNameAttempts) return 0;
-        if (attempt > 0) m_ui.Sleep(kNameRetryMilliseconds);
+        if (attempt > 0) m_events.Sleep(kNameRetryMilliseconds);
         Reseed();
         std::string name = "_c";
         for (int i = 0; i < 6; ++i)
@@ -89,7 +85,7 @@ int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
         }
         try {
             for (int64_t written = 0; written < bytes; written += wipe::kBufferSize) {
-                if (StopRequested()) {
+                if (m_events.StopRequested()) {
                     file.reset();
                     removeScratch();
                     return 0;
@@ -102,13 +98,13 @@ int DeleteJob::MakeAdditionalWipeFile(const std::string& targetPath) {
             file->Flush();
             file->Close();
         } catch (const FileException& e) {
-            if (e.m_cause == kCauseHardIO) ShowStep(m_texts.Load(IDS_STEP_ADDITIONAL_WIPE_FAILED));
+            if (e.m_cause == kCauseHardIO) m_events.Step(WipeStep::kAdditionalWipeFailed);
             file.reset();
             removeScratch();
             return 0;
         }
     }
-    ShowStep(m_texts.Load(IDS_STEP_ADDITIONAL_WIPE));
+    m_events.Step(WipeStep::kAdditionalWipe);
     // A failed removal is the caller's failure: it goes up to the pipeline.
     m_files.Remove(path);
     return 1;

@@ -3,12 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "job/DeleteJob.h"
-#include "job/Format.h"
-#include "job/JobUi.h"
-#include "job/TextSource.h"
-#include "res/resource.h"
 #include "wipe/FileLayer.h"
+#include "wipe/WipeEngine.h"
 #include "wipe/WipeLimits.h"
 
 namespace {
@@ -17,27 +13,28 @@ const char kDummyHeader[] = "*************** THIS IS MARLOCK DUMMY FILE ********
 constexpr size_t kDummyHeaderSize = sizeof(kDummyHeader) - 1;
 static_assert(kDummyHeaderSize == 60, "the dummy header line is 60 bytes");
 
-const char kDummyCreateError[] = "Dummy File I/O Error (Hardware Error)";
+// The index as two digits at least, as "%02d" prints it.
+std::string Index(int index) {
+    const std::string digits = std::to_string(index);
+    return index >= 0 && index < 10 ? "0" + digits : digits;
+}
 
 }  // namespace
 
-int DeleteJob::MakeDummyFileEntries() {
+int WipeEngine::MakeDummyFileEntries() {
+    const int32_t nFiles = m_options.nFiles;
+    const std::string& folder = m_target.m_strFolder;
     std::string prefix;
     for (int i = 0; i < 4; ++i)
         prefix += static_cast<char>(RandomInRange('a', 'z'));
 
-    auto dummyPath = [&](int index) {
-        return m_strFolder + prefix + FormatText("%02d.tmp", index);
-    };
-    auto errorBox = [&](const char* text) {
-        m_ui.ShowBox(text, "Error", kMbOk | kMbIconError | kMbTopmost);
-    };
+    auto dummyPath = [&](int index) { return folder + prefix + Index(index) + ".tmp"; };
 
     // Paths that would not fit are never built; the stage then fails as a failed create does.
-    const std::string probe = m_strFolder + prefix + "*.*";
+    const std::string probe = folder + prefix + "*.*";
     if (!wipe::FitsPath(m_files, probe) ||
         (nFiles > 0 && !wipe::FitsPath(m_files, dummyPath(nFiles - 1)))) {
-        errorBox(kDummyCreateError);
+        m_events.DummyFileFailed();
         return 0;
     }
 
@@ -62,14 +59,14 @@ int DeleteJob::MakeDummyFileEntries() {
     try {
         for (int i = 0; i < nFiles; ++i) {
             // Asked to stop: what was made goes, nothing more is made.
-            if (StopRequested()) {
+            if (m_events.StopRequested()) {
                 removeMade();
                 return 0;
             }
             const std::string path = dummyPath(i);
             std::unique_ptr<FileHandle> file = m_files.Open(path, OpenMode::kCreateReadWrite);
             if (!file) {
-                errorBox(kDummyCreateError);
+                m_events.DummyFileFailed();
                 removeMade();
                 return 0;
             }
@@ -80,32 +77,26 @@ int DeleteJob::MakeDummyFileEntries() {
                 file->Write(kDummyHeader, kDummyHeaderSize);
                 file->Close();
             } catch (const FileException& e) {
-                if (e.m_cause == kCauseHardIO) errorBox(kDummyCreateError);
+                if (e.m_cause == kCauseHardIO) m_events.DummyFileFailed();
                 file.reset();
                 removeMade();
                 return 0;
             }
         }
-        ShowStep(m_texts.Load(IDS_STEP_MAKE_DUMMY));
+        m_events.Step(WipeStep::kMakeDummy);
 
         for (; removed < made.size(); ++removed)
             m_files.Remove(made[removed]);
-        ShowStep(m_texts.Load(IDS_STEP_DELETE_DUMMY));
+        m_events.Step(WipeStep::kDeleteDummy);
     } catch (const FileException& e) {
-        if (e.m_cause == kCauseHardIO) {
-            errorBox(wipe::kHardwareErrorText);
-        } else {
-            const std::string text =
-                FormatText(m_texts.Load(IDS_ERROR_BOX).c_str(), m_strFoundName.c_str(),
-                           m_texts.Load(IDS_REASON_MAKE_DUMMY).c_str());
-            errorBox(text.c_str());
-        }
+        if (e.m_cause == kCauseHardIO)
+            m_events.HardwareError();
+        else
+            m_events.DummyStageFailed();
         removeMade();
         return 0;
     }
 
-    if (Log != 0 && m_pLog != nullptr) {
-        *m_pLog += FormatText(m_texts.Load(IDS_LOG_DUMMY_FILES).c_str(), nFiles);
-    }
+    m_events.DummyFilesMade(nFiles);
     return 1;
 }

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "job/DeleteJob.h"
+#include "wipe/WipeEngine.h"
 #include "wipe/FileLayer.h"
 #include "wipe/WipeLimits.h"
 
@@ -15,9 +15,9 @@
 // Every stage reopens the target by its path, so each open is checked to reach the file that
 // the first one reached: a file swapped for another (or for a link) during the job fails the
 // stage instead of handing the rest of the wipe to another file.
-class DeleteJob::Pipeline {
+class WipeEngine::Pipeline {
 public:
-    Pipeline(DeleteJob& job, ProgressWindow* progress);
+    explicit Pipeline(WipeEngine& engine);
     ~Pipeline();
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
@@ -42,7 +42,6 @@ private:
     void CloseTarget();
     // Writes attributes and times through a checked handle.
     void SetTargetStatus(const FileStatus& status);
-    void ReportMegabytes(int64_t done, int64_t total);
 
     void OverwritePasses();
     void ClosingMark();
@@ -59,8 +58,9 @@ private:
     // True when the system takes `path` whole and nothing of that name exists.
     bool IsFree(const std::string& path);
 
-    DeleteJob& m_job;
-    ProgressWindow* m_progress;
+    WipeEngine& m_engine;
+    WipeOptions& m_options;
+    WipeTarget& m_target;
     int m_code = ErrGetAttributes;
     std::unique_ptr<FileHandle> m_file;
     std::optional<FileIdentity> m_identity;  // of the first open

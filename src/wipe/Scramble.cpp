@@ -1,9 +1,6 @@
 // Name and timestamp scrambling: random and system-like renames, the fixed date.
 #include <ctime>
 
-#include "job/DeleteJob.h"
-#include "job/TextSource.h"
-#include "res/resource.h"
 #include "wipe/FileLayer.h"
 #include "wipe/Pipeline.h"
 
@@ -18,23 +15,24 @@ const char* const kWinLikeExtensions[10] = {"DLL", "DAT", "OCX", "DRV", "CAB",
 
 }  // namespace
 
-bool DeleteJob::Pipeline::IsFree(const std::string& path) {
-    if (!wipe::FitsPath(m_job.m_files, path)) return false;
+bool WipeEngine::Pipeline::IsFree(const std::string& path) {
+    if (!wipe::FitsPath(m_engine.m_files, path)) return false;
     FindResult found;
-    return !m_job.m_files.FindFirst(path, found);
+    return !m_engine.m_files.FindFirst(path, found);
 }
 
-void DeleteJob::Pipeline::RenameTo(const std::string& path) {
-    m_job.m_files.Rename(m_job.m_strPath, path);
-    m_job.m_strPath = path;
-    m_job.CheckTarget();
+void WipeEngine::Pipeline::RenameTo(const std::string& path) {
+    m_engine.m_files.Rename(m_target.m_strPath, path);
+    m_target.m_strPath = path;
+    m_engine.CheckTarget();
 }
 
-std::string DeleteJob::Pipeline::RandomName() {
-    DeleteJob& job = m_job;
+std::string WipeEngine::Pipeline::RandomName() {
+    WipeEngine& job = m_engine;
+    WipeTarget& t = m_target;
     auto letter = [&job]() { return static_cast<char>(job.RandomInRange('A', 'Z')); };
     // Every candidate starts again from the on-disk name.
-    std::string name = job.m_strFoundName;
+    std::string name = t.m_strFoundName;
     const size_t dot = name.find('.');
     const size_t stem = dot == std::string::npos ? name.size() : dot;
     if (stem >= 7) {
@@ -47,14 +45,14 @@ std::string DeleteJob::Pipeline::RandomName() {
     // of several bytes a character make it longer than the system counts the original, so it
     // may not fit: then the short shape, and where even that does not fit, one letter for each
     // character, which is never longer than the name itself.
-    if (stem < 7 || !wipe::FitsPath(job.m_files, job.m_strFolder + name)) {
+    if (stem < 7 || !wipe::FitsPath(job.m_files, t.m_strFolder + name)) {
         name.clear();
         for (int i = 0; i < 8; ++i)
             name += letter();
         name += ".TMP";
-        if (!wipe::FitsPath(job.m_files, job.m_strFolder + name)) {
+        if (!wipe::FitsPath(job.m_files, t.m_strFolder + name)) {
             name.clear();
-            for (const char c : job.m_strFoundName) {
+            for (const char c : t.m_strFoundName) {
                 const bool continuation = (static_cast<unsigned char>(c) & 0xC0) == 0x80;
                 if (c == '.')
                     name += c;
@@ -66,38 +64,39 @@ std::string DeleteJob::Pipeline::RandomName() {
     return name;
 }
 
-void DeleteJob::Pipeline::RandomRename() {
-    DeleteJob& job = m_job;
+void WipeEngine::Pipeline::RandomRename() {
+    WipeEngine& job = m_engine;
+    WipeTarget& t = m_target;
     std::string candidate;
     int collisions = 0;
     for (; collisions < kRenameAttempts; ++collisions) {
-        candidate = job.m_strFolder + RandomName();
+        candidate = t.m_strFolder + RandomName();
         if (IsFree(candidate)) break;
     }
     if (collisions < kRenameAttempts) {
         RenameTo(candidate);
-        job.ShowStep(job.m_texts.Load(IDS_STEP_RENAME));
+        job.m_events.Step(WipeStep::kRename);
     }
 }
 
-void DeleteJob::Pipeline::WindowsLikeRename() {
-    DeleteJob& job = m_job;
+void WipeEngine::Pipeline::WindowsLikeRename() {
+    WipeEngine& job = m_engine;
+    WipeTarget& t = m_target;
     std::string candidate;
     int collisions = 0;
     for (; collisions < kRenameAttempts; ++collisions) {
         const int ext = job.RandomInRange(0, 9);
         const int base = job.RandomInRange(0, 9);
-        candidate = job.m_strFolder + kWinLikeNames[base] + "." + kWinLikeExtensions[ext];
+        candidate = t.m_strFolder + kWinLikeNames[base] + "." + kWinLikeExtensions[ext];
         if (IsFree(candidate)) break;
     }
     if (collisions < kRenameAttempts) RenameTo(candidate);
-    job.ShowStep(job.m_texts.Load(IDS_STEP_RENAME_WINDOWS));
+    job.m_events.Step(WipeStep::kRenameWindowsLike);
 }
 
-void DeleteJob::Pipeline::ChangeDate() {
-    DeleteJob& job = m_job;
+void WipeEngine::Pipeline::ChangeDate() {
     FileStatus status;
-    if (!job.m_files.GetStatus(job.m_strPath, status)) throw StageFailed();
+    if (!m_engine.m_files.GetStatus(m_target.m_strPath, status)) throw StageFailed();
 
     // 1 January 1998, 00:00:02 local time; the C library decides on daylight saving.
     std::tm when = {};
@@ -113,5 +112,5 @@ void DeleteJob::Pipeline::ChangeDate() {
 
     status.m_ctime = status.m_mtime = status.m_atime = static_cast<int64_t>(t);
     SetTargetStatus(status);
-    job.ShowStep(job.m_texts.Load(IDS_STEP_CHANGE_DATE));
+    m_engine.m_events.Step(WipeStep::kChangeDate);
 }

@@ -20,9 +20,6 @@ constexpr uint32_t kProtectionBits = kAttrReadOnly | kAttrHidden | kAttrSystem;
 constexpr uint32_t kExcludedBits =
     kAttrDirectory | kAttrTemporary | kAttrSparse | kAttrOffline | kAttrDevice | kAttrReparsePoint;
 
-// The box for a hardware input/output error, shown whatever the display options say.
-constexpr char kHardwareErrorText[] = "File I/O Error (Hardware Error)";
-
 inline bool IsSeparator(PathStyle style, char c) {
     return c == '/' || (style == PathStyle::kWindows && c == '\\');
 }

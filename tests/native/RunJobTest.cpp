@@ -180,6 +180,8 @@ TEST_F(RunJob, AFailingTargetDoesNotStopTheJob) {
     EXPECT_NE(log.find("OK : C:\\W\\a.txt\r\nNG (code=2) : C:\\W\\b.txt\r\nOK : C:\\W\\c.txt\r\n"),
               std::string::npos);
     EXPECT_NE(log.find("Complete (OK 2,  NG+Exclude 1)"), std::string::npos);
+    EXPECT_EQ(job.m_nOk, 2);  // the counts, without reading the log
+    EXPECT_EQ(job.m_nFailed, 1);
     EXPECT_THAT(files.List("C:\\W"), ElementsAre("b.txt"));
 }
 

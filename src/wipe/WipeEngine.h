@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/WipeOptions.h"
+#include "wipe/Random.h"
+#include "wipe/ResultCode.h"
+#include "wipe/WipeEvents.h"
+#include "wipe/WipeTarget.h"
+
+class Clock;
+class FileLayer;
+
+// What is done to one target and to the space around it: the eligibility check, the pipeline
+// of stages, the dummy file entries and the additional wipe space. It works on the options and
+// the target that its owner (the job) holds, through the file layer, and reports through the
+// events; it shows and formats nothing itself.
+class WipeEngine {
+public:
+    WipeEngine(FileLayer& files, Clock& clock, WipeOptions& options, WipeTarget& target,
+               WipeEvents& events);
+    WipeEngine(const WipeEngine&) = delete;
+    WipeEngine& operator=(const WipeEngine&) = delete;
+
+    // Splits the target's path into folder and name and looks the entry up. False for a
+    // missing path, a folder, temporary, sparse or offline files, links and other reparse
+    // points, and devices and pipes.
+    bool CheckTarget();
+    // Wipes the current target: Success, or the code of the last point passed.
+    int WipeFile();
+    // Creates and removes a batch of dummy files in the target's folder, so that directory
+    // entries that held old names get reused. 1 when all went through.
+    int MakeDummyFileEntries();
+    // Fills free space next to the target with a temporary file of random bytes, twice, and
+    // removes it. 1 when switched off or done; 0 when the file could not be made or written.
+    int MakeAdditionalWipeFile(const std::string& targetPath);
+    // The additional-wipe file's size for a stored size in megabytes: nothing for 0 or less;
+    // stored sizes beyond what 32-bit byte counts hold are capped at 2047 MiB.
+    static int64_t AnticacheBytes(int32_t megabytes);
+    // lo + (r * (hi - lo + 1)) / 255 for a random byte r, drawn again when beyond hi.
+    int RandomInRange(int lo, int hi);
+
+private:
+    class Pipeline;
+    friend class Pipeline;
+
+    // Seeds the generator with the current time in whole seconds.
+    void Reseed();
+
+    FileLayer& m_files;
+    Clock& m_clock;
+    WipeOptions& m_options;
+    WipeTarget& m_target;
+    WipeEvents& m_events;
+    JobRandom m_random;
+};
