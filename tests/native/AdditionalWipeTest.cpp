@@ -208,16 +208,6 @@ TEST_F(AdditionalWipe, AFullDiskEndsTheStepQuietly) {
     EXPECT_TRUE(ui.Filter("Box").empty());
 }
 
-TEST_F(AdditionalWipe, AFailedRemovalFailsThePass) {
-    files.AddFile("C:\\W\\report.doc", "secret");
-    job.Confirm = 0;
-    job.m_strPath = "C:\\W\\report.doc";
-    ASSERT_TRUE(job.CheckTarget());
-    files.FailPath(CallKind::Remove, "_c", kCauseAccessDenied);
-    EXPECT_EQ(job.WipeFile(nullptr), ErrWrite);
-    EXPECT_EQ(files.List("C:\\W").size(), 2u);  // the target and the scratch file that stuck
-}
-
 TEST_F(AdditionalWipe, PathsThatDoNotFitAreNeverMade) {
     const std::string dir = "C:\\" + std::string(246, 'a') + "\\";  // 250 + 12 > 259
     files.AddFolder(dir);

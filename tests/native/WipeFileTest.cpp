@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -322,63 +324,85 @@ TEST_F(WipeFile, AdditionalWipeCallPoints) {
     }
 }
 
-// Every kind of failure at every stage: the code, and the file still on disk under the name
-// the job reports.
-TEST_F(WipeFile, FailuresReturnTheirStageCode) {
-    struct Row {
-        const char* what;
+// Every call of a whole job (with dummy files and the additional wipe), failed in turn for
+// n = 1, 2, ... until a run injects nothing. After each run: the log says OK or the code, and
+// the codes of a kind never go back as the fault moves later; an OK target is gone, a failed
+// one stays under the name the log gives; the folder holds nothing else but a scratch file
+// whose own removal failed; and nothing is left open.
+TEST_F(WipeFile, EveryFailingCallIsReportedAndLeavesOnlyWhatItMust) {
+    struct Kind {
         CallKind kind;
-        int n;
         int cause;
-        int32_t passes;
-        int32_t rename;
-        int code;
+        int first;  // the code when the kind's first call fails
     };
-    const Row rows[] = {
-        {"first status read", CallKind::GetStatus, 1, kCauseFileNotFound, 3, 1, ErrGetAttributes},
-        {"attribute open", CallKind::Open, 1, kCauseFileNotFound, 3, 1, ErrChangeAttributes},
-        {"attribute write", CallKind::SetStatus, 1, kCauseAccessDenied, 3, 1, ErrChangeAttributes},
-        {"status re-read", CallKind::GetStatus, 2, kCauseFileNotFound, 3, 1, ErrOpen},
-        {"first pass open", CallKind::Open, 2, kCauseSharingViolation, 3, 1, ErrOpen},
-        {"a pass write", CallKind::Write, 1, kCauseDiskFull, 3, 1, ErrWrite},
-        {"second pass open", CallKind::Open, 3, kCauseSharingViolation, 3, 1, ErrWrite},
-        {"pass flush", CallKind::Flush, 2, kCauseDiskFull, 3, 1, ErrWrite},
-        {"pass close", CallKind::Close, 2, kCauseDiskFull, 3, 1, ErrWrite},
-        {"mark open", CallKind::Open, 5, kCauseSharingViolation, 3, 1, ErrWrite},
-        {"mark open, no pass", CallKind::Open, 2, kCauseSharingViolation, 0, 1, ErrOpen},
-        {"mark write, no pass", CallKind::Write, 1, kCauseDiskFull, 0, 1, ErrOpen},
-        {"overrun open", CallKind::Open, 6, kCauseSharingViolation, 3, 1, ErrTruncate},
-        {"overrun seek", CallKind::SeekToEnd, 1, kCauseBadSeek, 3, 1, ErrTruncate},
-        {"truncation open", CallKind::Open, 7, kCauseSharingViolation, 3, 1, ErrTruncate},
-        {"truncation", CallKind::Truncate, 1, kCauseDiskFull, 3, 1, ErrTruncate},
-        {"random rename", CallKind::Rename, 1, kCauseAccessDenied, 3, 1, ErrRename},
-        {"windows-like rename", CallKind::Rename, 2, kCauseAccessDenied, 3, 2, ErrRename},
-        {"date status read", CallKind::GetStatus, 3, kCauseFileNotFound, 3, 1, ErrChangeDate},
-        {"date open", CallKind::Open, 8, kCauseFileNotFound, 3, 1, ErrChangeDate},
-        {"date write", CallKind::SetStatus, 2, kCauseAccessDenied, 3, 1, ErrChangeDate},
-        {"removal", CallKind::Remove, 1, kCauseAccessDenied, 3, 1, ErrDelete},
+    // Causes that nothing fails with on its own here, so that an injected fault is told apart.
+    const Kind kinds[] = {
+        {CallKind::GetStatus, kCauseLockViolation, ErrGetAttributes},
+        {CallKind::SetStatus, kCauseLockViolation, ErrChangeAttributes},
+        {CallKind::Open, kCauseLockViolation, ErrChangeAttributes},
+        {CallKind::Write, kCauseLockViolation, ErrWrite},
+        {CallKind::SeekToEnd, kCauseLockViolation, ErrTruncate},
+        {CallKind::Truncate, kCauseLockViolation, ErrTruncate},
+        {CallKind::Flush, kCauseHardIO, ErrWrite},
+        {CallKind::Close, kCauseLockViolation, ErrChangeAttributes},
+        {CallKind::Rename, kCauseLockViolation, ErrRename},
+        {CallKind::Remove, kCauseLockViolation, ErrWrite},  // the scratch file's removal
     };
-    int folder = 0;
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
-        const std::string dir = "C:\\F" + std::to_string(++folder) + "\\";
-        files.AddFolder(dir);
-        files.AddFile(dir + "t.txt", std::string(3000, 't'), kAttrReadOnly);
-        job.nOvwr = r.passes;
-        job.rRen = r.rename;
-        job.m_nOverrun = 100;
-        job.Date = 1;
-        job.rZLen = 1;
-        job.bNotDel = 0;
-        Target(dir + "t.txt");
-        files.FailNth(r.kind, r.n, r.cause);
-        ui.events.clear();
-        EXPECT_EQ(job.WipeFile(nullptr), r.code);
-        EXPECT_TRUE(files.Exists(job.m_strPath)) << job.m_strPath;
-        EXPECT_EQ(files.List(dir).size(), 1u);
-        EXPECT_EQ(files.OpenCount(), 0);
-        EXPECT_TRUE(ui.events.empty());  // the driver reports; the pipeline shows nothing
-        files.ClearFaults();
+    int run = 0;
+    for (const Kind& k : kinds) {
+        int last = ErrGetAttributes;
+        bool anyCode = false;
+        for (int n = 1; n < 500; ++n) {
+            ASSERT_LT(n, 400) << "a run that never stops injecting";
+            Call what;
+            what.kind = k.kind;
+            SCOPED_TRACE(Describe(what) + " #" + std::to_string(n));
+            const std::string dir = "C:\\F" + std::to_string(++run) + "\\";
+            files.AddFolder(dir);
+            files.AddFile(dir + "t.txt", std::string(3000, 't'), kAttrReadOnly);
+            job.nOvwr = 2;
+            job.m_nOverrun = 100;
+            job.rRen = 2;
+            job.DispF = 0;
+            job.NDispN = 1;
+            job.NDispE = 1;
+            job.Dummy = 1;
+            job.nFiles = 3;
+            job.AddWipe = 1;
+            job.nAnticacheSize = 0;
+            ui.events.clear();
+            log.clear();
+            files.ClearCalls();
+            files.FailNth(k.kind, n, k.cause);
+            job.RunJob(dir + "t.txt");
+            files.ClearFaults();
+            bool injected = false;
+            for (const Call& c : files.Calls())
+                injected = injected || (c.kind == k.kind && c.cause == k.cause);
+            if (!injected) {
+                EXPECT_NE(log.find("OK : " + dir + "t.txt\r\n"), std::string::npos) << log;
+                EXPECT_TRUE(files.List(dir).empty());
+                break;
+            }
+            const size_t ng = log.find("NG (code=");
+            if (ng != std::string::npos) {
+                const int code = std::atoi(log.c_str() + ng + 9);
+                if (!anyCode) EXPECT_EQ(code, k.first);
+                EXPECT_GE(code, last);
+                last = code;
+                anyCode = true;
+                EXPECT_TRUE(files.Exists(job.m_strPath)) << job.m_strPath;
+            }
+            std::vector<std::string> expected;
+            if (ng != std::string::npos) expected.push_back(job.m_strFoundName);
+            for (const std::string& name : files.List(dir)) {
+                if (name.rfind("_c", 0) == 0 && k.kind == CallKind::Remove)
+                    expected.push_back(name);
+            }
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(files.List(dir), expected) << log;
+            EXPECT_EQ(files.OpenCount(), 0);
+        }
     }
 }
 
