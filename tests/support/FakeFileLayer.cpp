@@ -385,6 +385,25 @@ void FakeFileLayer::SetTimes(const std::string& path, int64_t ctime, int64_t mti
     entry.atime = atime;
 }
 
+void FakeFileLayer::SetAttributes(const std::string& path, uint32_t attributes) {
+    Entry& entry = Get(path);
+    entry.attributes = Normalised((entry.attributes & kAttrDirectory) | attributes);
+}
+
+void FakeFileLayer::RemoveTree(const std::string& folder) {
+    const std::string key = Fold(folder);
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        const bool inside =
+            it->first == key || it->first.compare(0, key.size() + 1, key + "\\") == 0;
+        if (!inside) {
+            ++it;
+            continue;
+        }
+        m_totalBytes -= it->second.size;
+        it = m_entries.erase(it);
+    }
+}
+
 void FakeFileLayer::Lock(const std::string& path) {
     Get(path).locked = true;
 }

@@ -115,6 +115,9 @@ public:
     void AddFile(const std::string& path, std::string content, uint32_t attributes = kAttrArchive);
     void AddSizedFile(const std::string& path, int64_t size, uint32_t attributes = kAttrArchive);
     void SetTimes(const std::string& path, int64_t ctime, int64_t mtime, int64_t atime);
+    void SetAttributes(const std::string& path, uint32_t attributes);
+    // Removes a folder with everything in it (nothing may be open there).
+    void RemoveTree(const std::string& folder);
     // Another program holds the file open: opens, renames and removals see a sharing violation.
     void Lock(const std::string& path);
     void Unlock(const std::string& path);
