@@ -64,10 +64,6 @@ public:
     // The debug box after a wipe step; only with the Confirm option.
     void ShowStep(const std::string& step);
 
-    std::string GetPath() const { return m_strPath; }
-    std::string GetFolder() const { return m_strFolder; }
-    std::string GetFoundName() const { return m_strFoundName; }
-
 private:
     // WipeEvents
     void Step(WipeStep step, int pass, int passes) override;

@@ -387,7 +387,9 @@ TEST_F(WipeFile, EveryFailingCallIsReportedAndLeavesOnlyWhatItMust) {
             const size_t ng = log.find("NG (code=");
             if (ng != std::string::npos) {
                 const int code = std::atoi(log.c_str() + ng + 9);
-                if (!anyCode) EXPECT_EQ(code, k.first);
+                if (!anyCode) {
+                    EXPECT_EQ(code, k.first);
+                }
                 EXPECT_GE(code, last);
                 last = code;
                 anyCode = true;
