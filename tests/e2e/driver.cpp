@@ -61,6 +61,8 @@
 #include <utility>
 #include <vector>
 
+#include "../win32/ShellLinkReader.h"
+
 namespace {
 
 const char kSettingsKey[] = "Software\\fen works\\marlock\\Settings";
@@ -322,28 +324,6 @@ bool KeyExists(HKEY root, const char* path) {
     return true;
 }
 
-std::string ReadLink(const std::string& path) {
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return "none";
-    std::string out = "(unreadable)";
-    IShellLinkA* link = nullptr;
-    IPersistFile* file = nullptr;
-    WCHAR wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-        SUCCEEDED(file->Load(wide, STGM_READ))) {
-        char target[MAX_PATH] = {}, arguments[MAX_PATH] = {}, description[MAX_PATH] = {};
-        link->GetPath(target, MAX_PATH, nullptr, 0);
-        link->GetArguments(arguments, MAX_PATH);
-        link->GetDescription(description, MAX_PATH);
-        out = std::string(target) + " | " + arguments + " | " + description;
-    }
-    if (file) file->Release();
-    if (link) link->Release();
-    return out;
-}
-
 std::string Entry(HKEY hive) {
     char command[1024] = {}, name[256] = {};
     DWORD commandSize = sizeof(command), nameSize = sizeof(name);
@@ -366,7 +346,7 @@ void ShowInstall() {
     for (const auto& link : kLinks) {
         std::string folder;
         Emit(std::string("link ") + link.label + ": " +
-             Escape(ShellFolder(link.folder, folder) ? ReadLink(folder + link.file)
+             Escape(ShellFolder(link.folder, folder) ? ReadShellLink(folder + link.file)
                                                      : std::string("(no folder)")));
     }
     CoUninitialize();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "RegistryTestUtil.h"
+#include "ShellLinkReader.h"
 #include "install/ShellLinks.h"
 #include "install/Uninstall.h"
 #include "support/RealFiles.h"
@@ -158,29 +159,11 @@ protected:
         return found;
     }
 
-    // Target, arguments and description, read back through the shell's link object.
     std::string ReadLink(size_t folder, const char* name) const {
-        const std::string path = m_folders[folder] + "\\" + name;
-        std::string out = "(unreadable)";
         CoInitialize(nullptr);
-        IShellLinkA* link = nullptr;
-        IPersistFile* file = nullptr;
-        WCHAR wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_IShellLinkA, reinterpret_cast<void**>(&link))) &&
-            SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-            SUCCEEDED(file->Load(wide, STGM_READ))) {
-            char target[MAX_PATH] = {}, arguments[MAX_PATH] = {}, description[MAX_PATH] = {};
-            link->GetPath(target, MAX_PATH, nullptr, 0);
-            link->GetArguments(arguments, MAX_PATH);
-            link->GetDescription(description, MAX_PATH);
-            out = std::string(target) + "|" + arguments + "|" + description;
-        }
-        if (file) file->Release();
-        if (link) link->Release();
+        const std::string link = ReadShellLink(m_folders[folder] + "\\" + name);
         CoUninitialize();
-        return out;
+        return link;
     }
 
     const char* kFolders[3] = {"SendTo", "Desktop", "Programs"};
@@ -194,11 +177,11 @@ TEST_F(Shortcuts, EachPointsAtTheProgramWithItsArgumentsAndDescription) {
     EXPECT_TRUE(MakeStartMenuShortcut());
     EXPECT_TRUE(MakeUninstallShortcut());
     EXPECT_TRUE(MakeDesktopShortcut());  // again: still one file
-    const std::string plain = m_program + "||marlock";
+    const std::string plain = m_program + " |  | marlock";
     EXPECT_EQ(ReadLink(0, "Tidewipe.LNK"), plain);
     EXPECT_EQ(ReadLink(1, "Tidewipe.LNK"), plain);
     EXPECT_EQ(ReadLink(2, "Tidewipe.LNK"), plain);
-    EXPECT_EQ(ReadLink(2, "Tidewipe uninstall.LNK"), m_program + "|/delete|marlock");
+    EXPECT_EQ(ReadLink(2, "Tidewipe uninstall.LNK"), m_program + " | /delete | marlock");
 
     // The same name in three folders: removing one leaves the others.
     RemoveDesktopShortcut();
