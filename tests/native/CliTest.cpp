@@ -97,6 +97,7 @@ TEST_F(Cli, CommandLines) {
         int status;
         std::string firstError;
         std::vector<std::string> left;
+        std::string lastError = "";  // the last line of standard error, where it matters
     };
     const Row rows[] = {
         {"plain", {"a.txt"}, "", 0, "", without({"a.txt"})},
@@ -175,6 +176,39 @@ TEST_F(Cli, CommandLines) {
          0,
          "tidewipe: wipe 1 file? [y/N] ",
          without({"a.txt"})},
+        {"a control byte is shown escaped",
+         {"-v", "new\nline"},
+         "",
+         0,
+         "tidewipe: new\\012line: wiped",
+         without({"new\nline"})},
+        {"the summary counts the failures",
+         {"-v", "gone", "link", "a.txt"},
+         "",
+         1,
+         "tidewipe: gone: No such file or directory",
+         without({"a.txt"}),
+         "tidewipe: 1 wiped, 2 failed"},
+        {"help", {"--help", "a.txt"}, "", 0, "", all},
+        {"version", {"-V"}, "", 0, "", all},
+        {"a refinement without its option",
+         {"--extra-wipe-in-temp", "a.txt"},
+         "",
+         2,
+         "tidewipe: --extra-wipe-in-temp: needs --extra-wipe",
+         all},
+        {"another",
+         {"--extra-wipe-each-pass", "a.txt"},
+         "",
+         2,
+         "tidewipe: --extra-wipe-each-pass: needs --extra-wipe",
+         all},
+        {"the extra wipe in the temporary folder",
+         {"--extra-wipe=1", "--extra-wipe-in-temp", "a.txt"},
+         "",
+         0,
+         "",
+         without({"a.txt"})},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -188,8 +222,11 @@ TEST_F(Cli, CommandLines) {
             EXPECT_NE(out.errors.find(usage), std::string::npos);
         }
         EXPECT_EQ(realfiles::List(dir), r.left);
+        if (!r.lastError.empty()) {
+            const std::string text = out.errors.substr(0, out.errors.size() - 1);
+            EXPECT_EQ(text.substr(text.rfind('\n') + 1), r.lastError);
+        }
     }
-    EXPECT_EQ(realfiles::Read(dir + "a.txt"), "");  // the last row but one kept it, emptied
 }
 
 // An interrupt during the extra wipe: the scratch file goes, the exit status says which signal,
@@ -213,6 +250,17 @@ TEST_F(Cli, AnInterruptRemovesTheScratchFiles) {
               "tidewipe: big.bin: interrupted; left partly overwritten as big.bin");
     for (const std::string& name : realfiles::List(dir))
         EXPECT_NE(name.rfind("_c", 0), 0u) << name;
+}
+
+// Another name of the same file keeps naming it, emptied: the user is told so.
+TEST_F(Cli, OtherHardLinksAreNamed) {
+    ASSERT_EQ(link((dir + "a.txt").c_str(), (dir + "second").c_str()), 0);
+    const Outcome out = RunCli(dir, {"a.txt"});
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(FirstLine(out.errors),
+              "tidewipe: a.txt: warning: 1 other hard link(s) will keep naming this file, emptied");
+    EXPECT_EQ(realfiles::Read(dir + "second"), "");
+    unlink((dir + "second").c_str());
 }
 
 // File systems where overwriting in place may miss the old data are named, once each.

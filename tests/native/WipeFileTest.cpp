@@ -198,6 +198,20 @@ TEST_F(WipeFile, EveryPassStartsItsReportsAgain) {
                             "Text 1058: 0/120MB", "Text 1058: 50/120MB", "Text 1058: 100/120MB"));
 }
 
+// The finer progress that the Linux program shows: each pass by number, to its end.
+TEST_F(WipeFile, ProgressIsToldForEachPass) {
+    files.AddFile(kFile, std::string(3 << 20, 'p'));
+    KeepFile();
+    std::vector<std::string> told;
+    job.m_onProgress = [&](int pass, int passes, int64_t done, int64_t total) {
+        told.push_back(std::to_string(pass) + "/" + std::to_string(passes) + " " +
+                       std::to_string(done >> 20) + "/" + std::to_string(total >> 20));
+    };
+    ASSERT_EQ(Wipe(kFile), Success);
+    EXPECT_THAT(told, ElementsAre("1/3 1/3", "1/3 2/3", "1/3 3/3", "2/3 1/3", "2/3 2/3", "2/3 3/3",
+                                  "3/3 1/3", "3/3 2/3", "3/3 3/3"));
+}
+
 TEST_F(WipeFile, NoProgressWindowNoReports) {
     files.AddSizedFile(kFile, 125829120);
     KeepFile();
