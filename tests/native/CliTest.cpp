@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <cstring>
@@ -261,6 +263,23 @@ TEST_F(Cli, OtherHardLinksAreNamed) {
               "tidewipe: a.txt: warning: 1 other hard link(s) will keep naming this file, emptied");
     EXPECT_EQ(realfiles::Read(dir + "second"), "");
     unlink((dir + "second").c_str());
+}
+
+// Dummy files that cannot be made fail the run, and none of them stays: here a file system that
+// holds four entries in all, of which the folder and the target take two.
+TEST_F(Cli, DummyFilesThatCannotBeMadeFailTheRun) {
+    const std::string disk = dir + "disk/";
+    realfiles::CreateFolder(disk);
+    if (mount("tidewipe-test", disk.c_str(), "tmpfs", 0, "size=1m,nr_inodes=4") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    realfiles::Write(disk + "a.txt", "secret");
+    const Outcome out = RunCli(disk, {"--dummy=5", "a.txt"});
+    EXPECT_EQ(out.status, 1);
+    EXPECT_NE(out.errors.find("\ntidewipe: dummy files: Dummy File I/O Error (Hardware Error)\n"),
+              std::string::npos)
+        << out.errors;
+    EXPECT_TRUE(realfiles::List(disk).empty());
+    umount2(disk.c_str(), MNT_DETACH);
 }
 
 // File systems where overwriting in place may miss the old data are named, once each.
