@@ -1,7 +1,6 @@
 #include "framework/DataExchange.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <vector>
