@@ -1,0 +1,605 @@
+// Whole jobs on real files: what the log, the boxes and the folder show afterwards, for each
+// option and each kind of target; then every failing call of the file layer in turn.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/JobHarness.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <filesystem>
+#endif
+
+namespace {
+
+struct Ctx {
+    DeleteJob& job;
+    TestLayer& files;
+    RecordingUi& ui;
+    std::string folder;  // as the engine names it
+    std::unique_ptr<FileHandle> held;
+};
+
+struct Scenario {
+    const char* name;
+    // Entries to make: "name=size" (bytes 'a' to 'z' over and over), "ro:" before it for a
+    // read-only file, "name/" a folder, "name@target" a link, "name|" a pipe.
+    const char* files;
+    void (*setup)(Ctx&);
+    // The targets; % stands for the folder.
+    const char* targets;
+    // Log below its header | events | what the folder holds | writes, one group an open |
+    // buffer size and overrun as the job keeps them.
+    const char* expect;
+};
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); !from.empty() && at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string Original(size_t size) {
+    std::string s(size, 'a');
+    for (size_t i = 0; i < size; ++i)
+        s[i] = static_cast<char>('a' + i % 26);
+    return s;
+}
+
+class Job : public JobHarness {
+protected:
+    void MakeEntries(const std::string& spec) {
+        std::istringstream in(spec);
+        for (std::string entry; in >> entry;) {
+            const bool ro = entry.rfind("ro:", 0) == 0;
+            if (ro) entry.erase(0, 3);
+            const size_t eq = entry.find('=');
+            if (entry.back() == '/') {
+                realfiles::MakeFolder(dir.Path() + entry);
+#ifndef _WIN32
+            } else if (entry.find('@') != std::string::npos) {
+                const size_t at = entry.find('@');
+                std::filesystem::create_symlink(entry.substr(at + 1),
+                                                dir.Path() + entry.substr(0, at));
+            } else if (entry.back() == '|') {
+                ASSERT_EQ(mkfifo((dir.Path() + entry.substr(0, entry.size() - 1)).c_str(), 0600),
+                          0);
+#endif
+            } else {
+                const std::string name = Replace(entry.substr(0, eq), "+", " ");
+                Make(name, Original(std::stoul(entry.substr(eq + 1))));
+                m_sizes.push_back({name, std::stoul(entry.substr(eq + 1))});
+                if (ro) SetAttributes(At(name), kAttrReadOnly);
+            }
+        }
+        files.calls.clear();
+    }
+
+    void SetAttributes(const std::string& path, uint32_t attributes) {
+        FileStatus status;
+        status.m_attribute = attributes;
+        files.Open(path, OpenMode::kStatusOnly)->SetStatus(status);
+    }
+
+    // One entry of the folder: name, size, and what its bytes are: "=" as made, "X0" the
+    // closing mark over zeros, "Xr" over random bytes; "old" when back-dated, "ro" read-only.
+    std::string Describe(const std::string& name) {
+        if (name.find_last_of("/@|") == name.size() - 1) return name;
+        const std::string bytes = realfiles::Read(dir.Path() + name);
+        std::string out = name + ":" + std::to_string(bytes.size()) + ":";
+        const bool same = std::any_of(m_sizes.begin(), m_sizes.end(), [&](const auto& made) {
+            return made.first == name && bytes == Original(made.second);
+        });
+        if (same) {
+            out += "=";
+        } else if (bytes.size() > 1 && bytes[0] == 'X' &&
+                   bytes.substr(1) == Original(bytes.size()).substr(1)) {
+            out += "X=";
+        } else if (!bytes.empty()) {
+            if (bytes[0] == 'X') out += "X";
+            const bool zeros = bytes.find_first_not_of('\0', 1) == std::string::npos;
+            out += zeros ? "0" : "r";
+        }
+        FileStatus status;
+        if (files.GetStatus(At(name), status)) {
+            if (status.m_mtime < 900000000) out += ":old";
+            if (status.m_attribute & kAttrReadOnly) out += ":ro";
+        }
+        return out;
+    }
+
+    // The write sizes, one group an open that wrote, repeats counted: "2048x2 904, 1".
+    std::string Writes() const {
+        std::string out, group;
+        size_t last = 0;
+        int repeat = 0;
+        auto end = [&]() {
+            if (repeat > 0) group += " " + std::to_string(last);
+            if (repeat > 1) group += "x" + std::to_string(repeat);
+            repeat = 0;
+        };
+        for (const TestLayer::Call& c : files.calls) {
+            if (c.op == TestLayer::kWrite && (repeat == 0 || c.size != last)) end();
+            if (c.op == TestLayer::kWrite) last = c.size, ++repeat;
+            if (c.op != TestLayer::kClose) continue;
+            end();
+            if (!group.empty()) out += (out.empty() ? "" : ",") + group;
+            group.clear();
+        }
+        return out;
+    }
+
+    std::string Summary() {
+        const std::string folder = At("");
+        const size_t header = log.find("---\r\n\r\n");
+        std::string body = header == std::string::npos ? log : log.substr(header + 7);
+        body = Replace(Replace(body, folder, ""), "\r\n", "|");
+        std::string events;
+        for (const std::string& e : ui.events) {
+            std::string text = Replace(e, folder, "");
+            text = Replace(text, "Error occures during process\r\ncurrent target ", "");
+            text = Replace(text, "\r\nreason : ", " : ");
+            text = Replace(text, "\r\n\r\nDelete Process is not completed", "");
+            text = Replace(text, "\nExclude this file\r\n\r\n(folder, temporary file, sparse file)",
+                           " excluded");
+            text = Replace(text, "Tidewipe Processing Status 40: Processing ", "Step ");
+            events += Replace(Replace(text, "\r\n", "|"), "\n", "|") + "; ";
+        }
+        std::string left;
+        for (const std::string& name : Left())
+            left += Describe(name) + " ";
+        return body + "\n" + events + "\n" + left + "\n" + Writes() + "\nbuffer " +
+               std::to_string(job.m_nBufferSize) + " overrun " + std::to_string(job.m_nOverrun) +
+               " progress " + std::to_string(job.NDispN);
+    }
+
+    std::vector<std::pair<std::string, size_t>> m_sizes;
+};
+
+void Keep(Ctx& c) {
+    c.job.rRen = 0;
+    c.job.Date = 0;
+    c.job.rZLen = 0;
+    c.job.bNotDel = 1;
+}
+
+#define ROW(name, files, targets, expect, ...)                       \
+    Scenario {                                                       \
+#name, files, [](Ctx & c) { (void)c; __VA_ARGS__; }, targets, expect \
+    }
+const Scenario kScenarios[] = {
+    ROW(defaults, "a.txt=5000", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\n\n 2048x2 904, 2048x2 904, 2048x2 904, "
+        "1\nbuffer 2048 overrun 0 progress 1",
+        {}),
+    ROW(mixed_targets, "a.txt=5000 b.txt=1 d/", "%a.txt %missing %d %b.txt",
+        "OK : a.txt|Exclude : missing|Exclude : d|OK : b.txt||Complete (OK 2,  NG+Exclude "
+        "2)|\nInformation 40040: 'missing' excluded; Information 40040: 'd' excluded; \nd/ \n "
+        "2048x2 904, 2048x2 904, 2048x2 904, 1, 1, 1, 1, 1\nbuffer 2048 overrun 0 progress 1",
+        {}),
+    ROW(empty_targets, "a.txt=10 b.txt=10", " %a.txt  %b.txt ",
+        "Exclude : |OK : a.txt|Exclude : |OK : b.txt||Complete (OK 2,  NG+Exclude 2)|\nInformation "
+        "40040: '' excluded; Information 40040: '' excluded; \n\n 10, 10, 10, 1, 10, 10, 10, "
+        "1\nbuffer 2048 overrun 0 progress 1",
+        {}),
+    ROW(quoted_blank, "a+b.txt=10", "\"%a b.txt\"",
+        "OK : a b.txt||Complete (OK 1,  NG+Exclude 0)|\n\n\n 10, 10, 10, 1\nbuffer 2048 overrun 0 "
+        "progress 1",
+        {}),
+    ROW(keep_zeros, "a.txt=5000", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:X0 \n 2048x2 904, 2048x2 904, "
+        "1\nbuffer 2048 overrun 0 progress 1",
+        Keep(c), c.job.rNull = 0, c.job.nOvwr = 2),
+    ROW(keep_random, "a.txt=5000", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:Xr \n 2048x2 904, 2048x2 904, "
+        "2048x2 904, 1\nbuffer 2048 overrun 0 progress 1",
+        Keep(c)),
+    ROW(no_passes, "a.txt=5000", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:X= \n 1\nbuffer 2048 overrun 0 "
+        "progress 1",
+        Keep(c), c.job.nOvwr = 0),
+    ROW(overrun, "a.txt=5000", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:8000:X0 \n 2048x2 904, 2048x2 904, "
+        "2048x2 904, 1, 2048 952\nbuffer 2048 overrun 3000 progress 1",
+        Keep(c), c.job.rNull = 0, c.job.m_nOverrun = 3000),
+    ROW(overrun_max, "a.txt=10", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:65546:Xr \n 10, 10, 10, 1, "
+        "2048x32\nbuffer 2048 overrun 65536 progress 1",
+        Keep(c), c.job.m_nOverrun = 65536),
+    ROW(overrun_beyond, "a.txt=10", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:10:Xr \n 10, 10, 10, 1\nbuffer 2048 "
+        "overrun 0 progress 1",
+        Keep(c), c.job.m_nOverrun = 65537),
+    ROW(overrun_negative, "a.txt=10", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:10:Xr \n 10, 10, 10, 1\nbuffer 2048 "
+        "overrun 0 progress 1",
+        Keep(c), c.job.m_nOverrun = -1),
+    ROW(buffer_small, "a.txt=5000", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:Xr \n 512x9 392, 1\nbuffer 512 "
+        "overrun 0 progress 1",
+        Keep(c), c.job.nOvwr = 1, c.job.m_nBufferSize = 512),
+    ROW(buffer_zero, "a.txt=5000", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:Xr \n 2048x2 904, 1\nbuffer "
+        "2048 overrun 0 progress 1",
+        Keep(c), c.job.nOvwr = 1, c.job.m_nBufferSize = 0),
+    ROW(buffer_big, "a.txt=5000", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:Xr \n 2048x2 904, 1\nbuffer "
+        "2048 overrun 0 progress 1",
+        Keep(c), c.job.nOvwr = 1, c.job.m_nBufferSize = 2049),
+    ROW(rename, "a.txt=10", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\nTAUXPRCW.TMP:10:Xr \n 10, 10, 10, "
+        "1\nbuffer 2048 overrun 0 progress 1",
+        Keep(c), c.job.rRen = 1),
+    ROW(rename_stem7, "abcdefg=10 abcdefgh.t.x=10 abcdef.txt=10",
+        "%abcdefg %abcdefgh.t.x %abcdef.txt",
+        "OK : abcdefg|OK : abcdefgh.t.x|OK : abcdef.txt||Complete (OK 3,  NG+Exclude "
+        "0)|\n\nTAUXPRC:10:Xr TAUXPRCW.S.U:10:Xr TAUXPRCW.TMP:10:Xr \n 10, 10, 10, 1, 10, 10, 10, "
+        "1, 10, 10, 10, 1\nbuffer 2048 overrun 0 progress 1",
+        Keep(c), c.job.rRen = 1),
+    ROW(rename_windows, "a.txt=10", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\nXL8049.CAB:10:Xr \n 10, 10, 10, 1\nbuffer "
+        "2048 overrun 0 progress 1",
+        Keep(c), c.job.rRen = 2),
+    ROW(date, "a.txt=10", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:10:Xr:old \n 10, 10, 10, 1\nbuffer "
+        "2048 overrun 0 progress 1",
+        Keep(c), c.job.Date = 1),
+    ROW(read_only, "ro:a.txt=10 ro:b.txt=10", "%a.txt %b.txt",
+        "\n\nSUJTVXRQ.TMP:0::old TAUXPRCW.TMP:0::old \n 10, 1, 10, 1\nbuffer 2048 overrun 0 "
+        "progress 1",
+        c.job.nOvwr = 1;
+        c.job.Log = 0; c.job.bNotDel = 1),
+    ROW(held, "a.txt=10", "%a.txt",
+        "NG (code=2) : a.txt||Complete (OK 0,  NG+Exclude 1)|\nError 40010: 'a.txt' : Fail to "
+        "Open; \na.txt:10:= \n\nbuffer 2048 overrun 0 progress 1",
+        c.held = c.files.Open(c.folder + "a.txt", OpenMode::kReadWriteExisting)),
+    ROW(too_large, "a.txt=10", "%a.txt",
+        "NG (code=10) : a.txt||Complete (OK 0,  NG+Exclude 1)|\nError 40010: 'a.txt' : File Exceed "
+        "2Gbytes; \na.txt:10:= \n\nbuffer 2048 overrun 0 progress 1",
+        c.files.inflated[c.folder + "a.txt"] = 2147000001),
+    ROW(log_off_silent, "a.txt=10", "%a.txt %missing",
+        "\n\n\n 10, 10, 10, 1\nbuffer 2048 overrun 0 progress 1", c.job.Log = 0, c.job.NDispE = 1),
+    ROW(dummy_each, "a.txt=10 b.txt=10", "%a.txt %b.txt",
+        "OK : a.txt|Make Dummy File (2 files)|OK : b.txt|Make Dummy File (2 files)|Make Dummy File "
+        "(2 files)||Complete (OK 2,  NG+Exclude 0)|\n\n\n 10, 10, 10, 1, 60, 60, 10, 10, 10, 1, "
+        "60, 60, 60, 60\nbuffer 2048 overrun 0 progress 1",
+        c.job.Dummy = 1, c.job.DummySkip = 0, c.job.nFiles = 2),
+    ROW(dummy_end, "a.txt=10", "%a.txt %missing  ",
+        "OK : a.txt|Exclude : missing|Exclude : |Make Dummy File (3 files)||Complete (OK 1,  "
+        "NG+Exclude 2)|\nInformation 40040: 'missing' excluded; Information 40040: '' excluded; "
+        "\n\n 10, 10, 10, 1, 60, 60, 60\nbuffer 2048 overrun 0 progress 1",
+        c.job.Dummy = 1, c.job.nFiles = 3),
+    ROW(dummy_none, "a.txt=10", "%a.txt",
+        "OK : a.txt|Make Dummy File (0 files)||Complete (OK 1,  NG+Exclude 0)|\n\n\n 10, 10, 10, "
+        "1\nbuffer 2048 overrun 0 progress 1",
+        c.job.Dummy = 1, c.job.nFiles = 0),
+    ROW(dummy_no_folder, "", "%nodir/a.txt",
+        "Exclude : nodir/a.txt||Complete (OK 0,  NG+Exclude 1)|\nInformation 40040: 'nodir/a.txt' "
+        "excluded; Error 40010: Dummy File I/O Error (Hardware Error); \n\n\nbuffer 2048 overrun 0 "
+        "progress 1",
+        c.job.Dummy = 1),
+    ROW(
+        dummy_prefix_taken, "a.txt=10", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\nsujtx:0: \n 10, 10, 10, 1\nbuffer 2048 "
+        "overrun 0 progress 1",
+        c.job.Dummy = 1;
+        TestLayer& f = c.files;
+        f.hook =
+            [&f](const TestLayer::Call& call) {
+                if (call.op == TestLayer::kFind && call.path.find("*.*") != std::string::npos)
+                    realfiles::Write(f.Native(Replace(call.path, "*.*", "x")), "");
+            }),
+    ROW(additional, "a.txt=10", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\n\n 10, 10, 10, 2048x512, 2048x512, "
+        "1\nbuffer 2048 overrun 0 progress 1",
+        c.job.AddWipe = 1, c.job.nAnticacheSize = 1),
+    ROW(additional_each_pass, "a.txt=10 t/", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\nt/ \n 10, 2048x512, 2048x512, 10, "
+        "2048x512, 2048x512, 10, 2048x512, 2048x512, 1\nbuffer 2048 overrun 0 progress 1",
+        c.job.AddWipe = 1, c.job.nAnticacheSize = 1, c.job.bAntiOneShot = 0, c.job.rAntiFolder = 1,
+        c.files.tempPath = c.folder + "t/"),
+    ROW(links_and_pipes, "a.txt=10 l@a.txt d@nowhere p|", "%l %d %p",
+        "Exclude : l|Exclude : d|Exclude : p||Complete (OK 0,  NG+Exclude 3)|\nInformation 40040: "
+        "'l' excluded; Information 40040: 'd' excluded; Information 40040: 'p' excluded; "
+        "\na.txt:10:= d@ l@ p| \n\nbuffer 2048 overrun 0 progress 1",
+        {}),
+    ROW(step_boxes, "a.txt=10", "%a.txt",
+        "OK : a.txt|Make Dummy File (1 files)||Complete (OK 1,  NG+Exclude 0)|\nStep 'a.txt' "
+        "|Delete Attributes; Step 'a.txt' |Overwrite Done ! (Pass 1/2); Step 'a.txt' |Overwrite "
+        "Done ! (Pass 2/2); Step 'a.txt' |Make Additional Wipe temporary file; Step 'a.txt' "
+        "|Overwrite; Step 'a.txt' |Overrun write complete; Step 'a.txt' |Truncate File Length; "
+        "Step 'TAUXPRCW.TMP' |Change Name; Step 'XL8049.CAB' |Change Name (Windows similar); Step "
+        "'XL8049.CAB' |Change Date; Step 'XL8049.CAB' |All Delete Process; Step 'XL8049.CAB' |Make "
+        "Dummy File; Step 'XL8049.CAB' |Delete Dummy File; \n\n 10, 10, 1, 1, 60\nbuffer 2048 "
+        "overrun 1 progress 1",
+        c.job.Confirm = 1, c.job.nOvwr = 2, c.job.rRen = 2, c.job.m_nOverrun = 1, c.job.AddWipe = 1,
+        c.job.nAnticacheSize = 0, c.job.Dummy = 1, c.job.nFiles = 1),
+    ROW(confirmed, "a.txt=10", "%a.txt %b",
+        "OK : a.txt|Exclude : b||Complete (OK 1,  NG+Exclude 1)|\nBeep 32; Confirm: Delete 2 "
+        "Files, OK ?; Information 40040: 'b' excluded; \n\n 10, 10, 10, 1\nbuffer 2048 overrun 0 "
+        "progress 1",
+        c.job.DispF = 1),
+    ROW(cancelled, "a.txt=10", "%a.txt",
+        "Delete task is cencelled by user|\nBeep 32; Confirm: Delete 1 Files, OK ?; \na.txt:10:= "
+        "\n\nbuffer 2048 overrun 0 progress 1",
+        c.job.DispF = 1, c.ui.answer = false),
+    ROW(progress, "a.txt=10 c.txt=10", "%a.txt %b.txt %c.txt",
+        "OK : a.txt|Exclude : b.txt|OK : c.txt||Complete (OK 2,  NG+Exclude 1)|\nProgress; 1014 "
+        "a.txt; 1016 processing 1/3 (0 errors); 1058 ; Pos 33; Repaint; Sleep 333; Information "
+        "40040: 'b.txt' excluded; 1014 c.txt; 1016 processing 3/3 (1 errors); 1058 ; Pos 100; "
+        "Repaint; Sleep 333; Close; \n\n 10, 10, 10, 1, 10, 10, 10, 1\nbuffer 2048 overrun 0 "
+        "progress 0",
+        c.job.NDispN = 0),
+    ROW(progress_fails, "a.txt=10", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\nProgress; Error 40030: Your Operating System "
+        "is UnStable|Dialog Creation Error; \n\n 10, 10, 10, 1\nbuffer 2048 overrun 0 progress 1",
+        c.job.NDispN = 0, c.job.NDispE = 1, c.ui.failProgress = true),
+    ROW(
+        megabytes, "a.txt=10", "%a.txt",
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\nProgress; 1014 a.txt; 1016 processing 1/1 (0 "
+        "errors); 1058 ; Pos 100; Repaint; 1058 0/101MB; Repaint; 1/1 50/101; 1058 50/101MB; "
+        "Repaint; 1/1 100/101; 1058 100/101MB; Repaint; 1/1 101/101; Sleep 1000; Close; \n\n "
+        "2048x51712, 1\nbuffer 2048 overrun 0 progress 0",
+        c.job.NDispN = 0, c.job.nOvwr = 1, c.files.inflated[c.folder + "a.txt"] = 101 << 20;
+        RecordingUi& ui = c.ui;
+        c.job.m_onProgress =
+            [&ui](int pass, int passes, int64_t done, int64_t total) {
+                if (done % (50 << 20) == 0 || done == total)
+                    ui.Add(std::to_string(pass) + "/" + std::to_string(passes) + " " +
+                           std::to_string(done >> 20) + "/" + std::to_string(total >> 20));
+            }),
+    ROW(windows_paths, "a.txt=10 b.txt=10", "%a.txt %*.txt",
+        "OK : a.txt|Exclude : *.txt|Make Dummy File (1 files)||Complete (OK 1,  NG+Exclude "
+        "1)|\nInformation 40040: '*.txt' excluded; \nb.txt:10:= \n 10, 10, 10, 1, 60\nbuffer 2048 "
+        "overrun 0 progress 1",
+        c.files.pretendWindows = true, c.job.Dummy = 1, c.job.nFiles = 1, c.job.AddWipe = 1,
+        c.job.nAnticacheSize = 0),
+};
+#undef ROW
+
+class JobScenario : public Job, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(JobScenario, LeavesWhatItShould) {
+    const Scenario& s = GetParam();
+#ifdef _WIN32
+    if (std::string(s.files).find_first_of("@|") != std::string::npos) GTEST_SKIP();
+#endif
+    MakeEntries(s.files);
+    Ctx ctx{job, files, ui, At(""), nullptr};
+    s.setup(ctx);
+    EXPECT_EQ(job.RunJob(Replace(s.targets, "%", At(""))), 1);
+    EXPECT_EQ(Summary(), s.expect);
+    EXPECT_EQ(files.openHandles, ctx.held ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, JobScenario, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Fails each call of a whole job in turn, until a run meets no fault. Whatever fails, the
+// target is intact until the first write and afterwards under the name the job reports,
+// nothing else is left but a scratch file whose own removal failed, and nothing stays open.
+// The outcome of every run, one token each: the result ('.' wiped, 'E' excluded, else the
+// code), how many dummy stages went through, then 'h' for the hardware box, 'd' for the
+// dummy-file box and 's' for the dummy-stage box.
+TEST_F(Job, EveryFailingCallLeavesOnlyWhatItMust) {
+    struct Run {
+        bool windows;
+        int cause;
+        const char* outcomes;
+    };
+    const Run runs[] = {
+        {false, kCauseGeneric,
+         "E1 02 12 12 12 22 22 32 32 32 32 32 32 32 32 32 .2 .2 .2 .2 .2 .2 .2 32 32 32 32 32 42 "
+         "42 42 42 42 42 42 42 42 .2 52 .2 .2 52 .2 62 62 62 62 72 .2 .1d .1 .1 .1d .1 .1 .1s .1s "
+         ".2 .1d .1 .1 .1d .1 .1 .1s .1s "},
+        {false, kCauseHardIO,
+         "E1 02 12 12h 12h 22 22 32h 32h 32h 32h 32 32h 32h 32h 32h .2 .2 .2 .2 .2 .2 .2 32h 32 "
+         "32h 32h 32h 42 42h 42h 42h 42h 42 42h 42h 42h .2 52h .2 .2 52h .2 62 62 62h 62h 72h .2 "
+         ".1d .1d .1d .1d .1d .1d .1h .1h .2 .1d .1d .1d .1d .1d .1d .1h .1h "},
+        {true, kCauseGeneric,
+         "E1 02 12 12 12 22 22 32 32 32 32 32 32 32 32 32 .2 .2 .2 .2 .2 .2 .2 32 32 32 32 32 42 "
+         "42 42 42 42 42 42 42 42 .2 52 .2 .2 52 .2 62 62 62 62 72 .2 .1d .1 .1 .1d .1 .1 .1s .1s "
+         ".2 .1d .1 .1 .1d .1 .1 .1s .1s "},
+    };
+    for (const Run& r : runs) {
+        files.pretendWindows = r.windows;
+        std::string outcomes;
+        for (int n = 1;; ++n) {
+            for (const std::string& name : Left())
+                std::remove((dir.Path() + name).c_str());
+            MakeEntries("a.txt=3000");
+            log.clear();
+            ui.events.clear();
+            job.nOvwr = 2;
+            job.m_nOverrun = 1;
+            job.rRen = 2;
+            job.Dummy = 1;
+            job.DummySkip = 0;
+            job.nFiles = 2;
+            job.AddWipe = 1;
+            job.nAnticacheSize = 0;
+            files.FailCall(n, r.cause);
+            job.RunJob(At("a.txt"));
+            if (!files.Injected()) break;
+            const TestLayer::Call failed = files.calls[static_cast<size_t>(n - 1)];
+            SCOPED_TRACE(std::to_string(n) + ": " + std::to_string(failed.op) + " " + failed.path);
+
+            const size_t ng = log.find("NG (code=");
+            const char code = log.find("OK :") != std::string::npos ? '.'
+                              : ng == std::string::npos
+                                  ? 'E'
+                                  : "0123456789A"[std::stoi(log.substr(ng + 9))];
+            std::string token(1, code);
+            token += std::to_string(std::count(log.begin(), log.end(), 'y'));
+            for (const std::string& e : ui.events)
+                token += e.find("Dummy File I/O") != std::string::npos ? "d"
+                         : e.find("(Hardware") != std::string::npos    ? "h"
+                         : e.find("Make Dummy") != std::string::npos   ? "s"
+                                                                       : "";
+            outcomes += token + " ";
+
+            EXPECT_EQ(files.openHandles, 0);
+            std::vector<std::string> left = Left();
+            const std::string where = files.Native(job.m_strPath);
+            if (code != '.') {
+                const auto it =
+                    std::find(left.begin(), left.end(), where.substr(dir.Path().size()));
+                ASSERT_NE(it, left.end()) << job.m_strPath;
+                if (code == 'E' || code < '3') EXPECT_EQ(realfiles::Read(where), Original(3000));
+                left.erase(it);
+            }
+            if (failed.op == TestLayer::kRemove && failed.path.find("_c") != std::string::npos)
+                left.erase(std::remove(left.begin(), left.end(),
+                                       failed.path.substr(failed.path.size() - 12)),
+                           left.end());
+            EXPECT_TRUE(left.empty()) << left[0];
+        }
+        EXPECT_EQ(outcomes, r.outcomes);
+    }
+}
+
+// Names taken by someone else: the n-th probe of a candidate name finds a file there, or the
+// name is taken between the probe and the rename.
+TEST_F(Job, TakenNames) {
+    struct Row {
+        int rename;
+        int taken;  // probes that find a file
+        bool takenAtRename;
+        const char* expect;
+    };
+    const Row rows[] = {
+        {1, 9, false, "OK XSQMOOPT.TMP"},  {1, 10, false, "OK a.txt"},
+        {2, 10, false, "OK EXCEL8.X3"},    {2, 20, false, "OK a.txt"},
+        {1, 0, true, "NG (code=5) a.txt"},
+    };
+    for (const Row& r : rows) {
+        std::vector<std::string> left = Left();
+        for (const std::string& name : left)
+            std::remove((dir.Path() + name).c_str());
+        MakeEntries("a.txt=10");
+        Ctx ctx{job, files, ui, "", nullptr};
+        Keep(ctx);
+        job.rRen = r.rename;
+        int taken = 0;
+        std::string probed;
+        std::vector<std::string> made;
+        files.hook = [&](const TestLayer::Call& c) {
+            const bool candidate = c.op == TestLayer::kFind && c.path != job.m_strPath &&
+                                   c.path.find('*') == std::string::npos;
+            if (candidate) probed = c.path;
+            if ((candidate && taken < r.taken) || (c.op == TestLayer::kRename && r.takenAtRename)) {
+                ++taken;
+                realfiles::Write(files.Native(probed), "taken");
+                made.push_back(probed);
+            }
+        };
+        log.clear();
+        job.RunJob(At("a.txt"));
+        files.hook = nullptr;
+        std::string result = log.find("OK :") != std::string::npos ? "OK" : "NG (code=5)";
+        for (const std::string& name : Left()) {
+            if (realfiles::Read(dir.Path() + name) != "taken") result += " " + name;
+        }
+        EXPECT_EQ(result, r.expect) << r.taken;
+        EXPECT_EQ(made.size(), static_cast<size_t>(std::max(r.taken, r.takenAtRename ? 1 : 0)));
+    }
+}
+
+// The scratch file's name comes from the seconds clock: a taken one is drawn again every 50 ms
+// until the clock moves, for ten seconds at most, and then the additional wipe is given up.
+TEST_F(Job, TakenScratchNames) {
+    for (const bool clockMoves : {true, false}) {
+        MakeEntries("a.txt=10");
+        job.nOvwr = 1;
+        job.AddWipe = 1;
+        int probes = 0;
+        std::string taken;
+        files.hook = [&](const TestLayer::Call& c) {
+            if (c.op != TestLayer::kStatus || c.path.find("_c") == std::string::npos) return;
+            if (++probes == 1) realfiles::Write(taken = files.Native(c.path), "taken");
+            if (clockMoves && probes == 3) ++clock.now;
+        };
+        ui.events.clear();
+        job.RunJob(At("a.txt"));
+        files.hook = nullptr;
+        EXPECT_EQ(std::count(ui.events.begin(), ui.events.end(), "Sleep 50"), clockMoves ? 3 : 199);
+        EXPECT_EQ(Writes().find("2048x10240, 2048x10240") != std::string::npos, clockMoves);
+        EXPECT_EQ(Left(), std::vector<std::string>{taken.substr(dir.Path().size())});
+        EXPECT_EQ(realfiles::Read(taken), "taken");
+        std::remove(taken.c_str());
+    }
+}
+
+// A file swapped for another between two stages fails the stage that meets it, and the other
+// file is never written. (Before the first open there is nothing to tell them apart.)
+TEST_F(Job, ASwappedFileIsLeftAlone) {
+    std::string codes;
+    for (int k = 2;; ++k) {
+        for (const std::string& name : Left())
+            std::remove((dir.Path() + name).c_str());
+        MakeEntries("a.txt=10");
+        int opens = 0;
+        files.hook = [&](const TestLayer::Call& c) {
+            if (c.op != TestLayer::kOpen || c.path != job.m_strPath || ++opens != k) return;
+            // Made before the old one goes, so that it cannot reuse the old file's number.
+            realfiles::Write(files.Native(c.path) + "~", "other");
+            std::rename((files.Native(c.path) + "~").c_str(), files.Native(c.path).c_str());
+        };
+        log.clear();
+        job.RunJob(At("a.txt"));
+        files.hook = nullptr;
+        if (opens < k) break;
+        codes += log.substr(log.find("NG (code=") + 9, 1);
+        EXPECT_TRUE(job.m_failure.replaced);
+        EXPECT_EQ(Left().size(), 1u);
+        EXPECT_EQ(realfiles::Read(files.Native(job.m_strPath)), "other");
+    }
+    EXPECT_EQ(codes, "233346");
+}
+
+// Names in a script of several bytes a character: letters for the name's bytes where the path
+// still fits as Windows counts it, else the short shape, else one letter a character. Dummy
+// and scratch paths that would not fit are never made.
+TEST_F(Job, LongNamesInAnyScript) {
+    files.pretendWindows = true;
+    struct Row {
+        size_t folder;  // UTF-16 units, with the separator
+        size_t renamed;
+        const char* events;
+    };
+    const Row rows[] = {
+        {200, 21, ""},
+        {240, 12, ""},
+        {250, 7, "Error 40010: Dummy File I/O Error (Hardware Error); "},
+    };
+    for (const Row& r : rows) {
+        const std::string pad(r.folder - At("").size() - 1, 'f');
+        realfiles::MakeFolder(dir.Path() + pad);
+        const std::string name =
+            pad +
+            "/\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5";
+        Make(name, "abc");
+        job.Dummy = 1;
+        job.AddWipe = 1;
+        job.nAnticacheSize = 0;
+        ui.events.clear();
+        log.clear();
+        job.RunJob(Replace(At(name), "/", "\\"));
+        std::string events;
+        for (const std::string& e : ui.events)
+            events += e + "; ";
+        EXPECT_EQ(events, r.events);
+        EXPECT_NE(log.find("OK :"), std::string::npos);
+        EXPECT_EQ(job.m_strFoundName.size(), r.renamed);
+        EXPECT_EQ(job.m_strFoundName.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ.T"),
+                  std::string::npos);
+        EXPECT_EQ(realfiles::List(dir.Path() + pad), std::vector<std::string>{});
+    }
+}
+
+}  // namespace

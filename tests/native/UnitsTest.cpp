@@ -1,0 +1,311 @@
+// The pieces around the job: the target list, the options, start-up, the log's texts, the
+// write gatherer and the generator.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/MemoryProfileStore.h"
+#include "app/Startup.h"
+#include "job/ProcessLog.h"
+#include "job/TargetList.h"
+#include "job/TextSource.h"
+#include "support/TestLayer.h"
+#include "wipe/Random.h"
+#include "wipe/WipeEngine.h"
+#include "wipe/WriteGatherer.h"
+
+namespace {
+
+std::string Decode(std::string s) {
+    for (char& c : s)
+        c = c == 'Q' ? '"' : c == '_' ? ' ' : c;
+    return s;
+}
+
+// Rows use Q for a double quote and _ for a blank: the targets a job walks, then GetTarget's
+// verbatim pieces.
+TEST(TargetList, Splits) {
+    const struct {
+        const char* text;
+        const char* walk;
+        const char* verbatim;
+    } rows[] = {
+        {"C:\\a.txt_C:\\b.txt", "C:\\a.txt|C:\\b.txt|", "C:\\a.txt|C:\\b.txt|"},
+        {"QC:\\x_y\\f.txtQ_QC:\\z\\g.txtQ", "C:\\x_y\\f.txt|C:\\z\\g.txt|",
+         "QC:\\x_y\\f.txtQ|QC:\\z\\g.txtQ|"},
+        {"x_Qa_bQ_y", "x|a_b|y|", "x|Qa_bQ|y|"},
+        {"abQc_dQ_e", "abQc_d|e|", "abQc_dQ|e|"},
+        {"QaQb_c", "aQb_c|", "QaQb_c|"},
+        {"a_Qb", "a|b|", "a|Qb|"},
+        {"a_", "a|", "a|"},
+        {"a__b", "a||b|", "a||b|"},
+        {"_a", "|a|", "|a|"},
+        {"Q", "", ""},
+        {"Qa_b_c", "a_b_c|", "Qa_b_c|"},
+        {"a\tb_c", "a\tb|c|", "a\tb|c|"},
+        {"QQ", "|", "QQ|"},
+        {"_", "|", "|"},
+    };
+    for (const auto& r : rows) {
+        TargetList list;
+        ASSERT_EQ(list.SetText(Decode(r.text)), 1);
+        std::string walk, verbatim;
+        for (int n = 1; n <= list.CountTargets() + 1; ++n) {
+            verbatim += list.GetTarget(n) + (n <= list.CountTargets() ? "|" : "");
+            walk += list.NextTarget() + (n <= list.CountTargets() ? "|" : "");
+        }
+        EXPECT_EQ(walk, Decode(r.walk)) << r.text;
+        EXPECT_EQ(verbatim, Decode(r.verbatim)) << r.text;
+        EXPECT_EQ(list.GetTarget(0), "");
+    }
+    // An empty text is refused and keeps the count; a new text does not rewind the walk.
+    TargetList list;
+    list.SetText("a b c");
+    EXPECT_EQ(list.NextTarget(), "a");
+    EXPECT_EQ(list.SetText(""), 0);
+    EXPECT_EQ(list.m_nCount, 3);
+    list.SetText("x y z");
+    EXPECT_EQ(list.NextTarget(), "y");
+}
+
+const char* const kNames[] = {
+    "NDispN",     "NDispE",     "Dummy",       "DummySkip",      "Date",         "rNull",
+    "rZLen",      "rRen",       "nOvwr",       "nFiles",         "Confirm",      "DispF",
+    "Log",        "AddWipe",    "rAntiFolder", "nAnticacheSize", "bAntiOneShot", "m_nBufferSize",
+    "m_nOverrun", "m_nDodChar", "bNotDel"};
+
+TEST(Options, LoadReloadAndSave) {
+    MemoryProfileStore store;
+    WipeOptions o;
+    o.Log = 5;
+    LoadOptions(store, o);
+    EXPECT_TRUE(o == WipeOptions());
+
+    // Each value from its own name, unchecked.
+    for (int i = 0; i < 21; ++i)
+        store.WriteProfileInt(kSettingsSection, kNames[i], 100 + i);
+    store.WriteProfileInt("Other", "nOvwr", 7);
+    LoadOptions(store, o);
+    const int32_t* fields = &o.m_nDodChar;
+    std::vector<int32_t> loaded(fields, fields + 21);
+    EXPECT_EQ(loaded, (std::vector<int32_t>{119, 118, 117, 115, 114, 113, 116, 120, 109, 107, 106,
+                                            105, 104, 102, 101, 100, 110, 103, 108, 111, 112}));
+
+    // The quick delete's reload keeps bNotDel and reads a missing overrun as 1024.
+    MemoryProfileStore fresh;
+    o.bNotDel = 9;
+    ReloadOptionsForQuickDelete(fresh, o);
+    WipeOptions expected;
+    expected.bNotDel = 9;
+    expected.m_nOverrun = 1024;
+    EXPECT_TRUE(o == expected);
+
+    // Save writes what differs from the store, in its own order, comparing a missing overrun
+    // as 1024.
+    o = WipeOptions();
+    o.Log = 0;
+    o.nOvwr = 7;
+    o.NDispN = 1;
+    SaveOptions(fresh, o);
+    std::string writes;
+    for (const auto& w : fresh.Writes())
+        writes += w.section + "/" + w.entry + "=" + std::to_string(w.value) + " ";
+    EXPECT_EQ(writes, "Settings/NDispN=1 Settings/nOvwr=7 Settings/m_nOverrun=0 Settings/Log=0 ");
+    o.m_nOverrun = 1024;
+    MemoryProfileStore again;
+    SaveOptions(again, o);
+    EXPECT_EQ(again.Writes().size(), 3u);
+}
+
+class Modes : public StartupModes {
+public:
+    bool installed = true, answer = true;
+    std::string events;
+    bool IsInstalled() override { return Add("installed?"), installed; }
+    bool RunInstall() override { return Add("install"), answer; }
+    void RunSettingsSheet(const WipeOptions& o) override {
+        Add("sheet nOvwr=" + std::to_string(o.nOvwr));
+    }
+    bool RunUninstall() override { return Add("uninstall"), answer; }
+    int RunJob(const std::string& text, std::string& log) override {
+        Add("job [" + text + "] log [" + log + "]");
+        log = "L";
+        return 1;
+    }
+    void ShowLogViewer(const std::string& log) override { Add("viewer " + log); }
+    void ShowError(const std::string& text) override { Add("error " + text); }
+    void Add(const std::string& e) { events += e + "; "; }
+};
+
+TEST(Startup, Dispatch) {
+    const struct {
+        bool installed, answer;
+        int32_t log;
+        const char* commandLine;
+        int result;
+        const char* events;
+    } rows[] = {
+        {false, false, 1, "a", 0, "installed?; install; "},
+        {false, true, 1, "", 1, "installed?; install; sheet nOvwr=5; "},
+        {true, true, 1, "/delete", 1, "installed?; uninstall; "},
+        {true, false, 1, "/delete", 0, "installed?; uninstall; "},
+        {true, true, 1, "/delete ", 1, "installed?; job [/delete ] log []; viewer L; "},
+        {true, true, 1, "/DELETE", 1, "installed?; job [/DELETE] log []; viewer L; "},
+        {true, true, 0, "a b", 1, "installed?; job [a b] log []; "},
+    };
+    for (const auto& r : rows) {
+        Modes modes;
+        modes.installed = r.installed;
+        modes.answer = r.answer;
+        MemoryProfileStore store;
+        store.WriteProfileInt(kSettingsSection, "nOvwr", 5);
+        store.WriteProfileInt(kSettingsSection, "Log", r.log);
+        WipeOptions options;
+        std::string log = "stale";
+        EXPECT_EQ(RunStartup(modes, store, options, log, r.commandLine), r.result);
+        EXPECT_EQ(modes.events, r.events) << r.commandLine;
+    }
+}
+
+// Quoted, the path must fit 260 characters with the terminator, as Windows counts them.
+TEST(Startup, QuickDelete) {
+    TestLayer files;
+    files.pretendWindows = true;
+    EnglishTextSource texts;
+    const std::string fits = std::string(254, 'a') + "\xF0\x9F\x98\x80";  // 256 units
+    for (const std::string& path : {fits, fits + "b", fits + "bc"}) {
+        Modes modes;
+        MemoryProfileStore store;
+        store.WriteProfileInt(kSettingsSection, "bNotDel", 1);
+        WipeOptions options;
+        std::string log = "stale";
+        EXPECT_EQ(QuickDelete(modes, store, options, log, files, texts, path), 1);
+        const std::string expected =
+            path.size() <= fits.size() + 1
+                ? "job [\"" + path + "\"] log []; viewer L; "
+                : "error The path is too long to be deleted (more than 257 characters):\r\n" +
+                      path + "; ";
+        EXPECT_EQ(modes.events, expected);
+        EXPECT_EQ(options.bNotDel, 0);
+        EXPECT_EQ(options.m_nOverrun, path.size() <= fits.size() + 1 ? 1024 : 0);
+    }
+}
+
+TEST(ProcessLog, HeaderAndReasons) {
+    EnglishTextSource texts;
+    WipeOptions o;
+    EXPECT_EQ(processlog::Header(texts, o, 2),
+              "Option :\r\n Change Date:ON, OverWrite:RND (3 times), Truncate Size:ON, "
+              "ChangeName:ON\r\nProcess begining ( 2 files in queue)\r\n"
+              "-----------------------------\r\n\r\n");
+    o.Date = o.rNull = o.rZLen = 0;
+    o.nOvwr = 7;
+    const std::pair<int, const char*> renames[] = {
+        {0, "ChangeName:OFF\r\n"}, {2, "ChangeName:ON(Win)\r\n"}, {3, ""}, {-1, ""}};
+    for (const auto& r : renames) {
+        o.rRen = r.first;
+        const std::string header = processlog::Header(texts, o, 1);
+        EXPECT_EQ(header.substr(0, header.find("Process")),
+                  std::string("Option :\r\n Change Date:OFF, OverWrite:NULL (7 times), Truncate "
+                              "Size:OFF, ") +
+                      r.second);
+    }
+    const std::pair<int, const char*> reasons[] = {{-1, "Other Error"},
+                                                   {0, "Fail to get Attributes"},
+                                                   {9, "Fail to Delete Dummy File"},
+                                                   {10, "File Exceed 2Gbytes"},
+                                                   {11, "Other Error"}};
+    for (const auto& r : reasons)
+        EXPECT_EQ(processlog::Reason(texts, r.first), r.second);
+}
+
+TEST(WipeEngine, AnticacheBytes) {
+    const std::pair<int32_t, int64_t> rows[] = {
+        {-1, 0}, {0, 0}, {1, 1 << 20}, {2047, 2047LL << 20}, {2048, 2047LL << 20}};
+    for (const auto& r : rows)
+        EXPECT_EQ(WipeEngine::AnticacheBytes(r.first), r.second);
+}
+
+// Keeps every block it is handed; the failAt-th call (from 1) throws.
+class Sink : public BlockSink {
+public:
+    void WriteOut(const uint8_t* data, size_t size) override {
+        if (++calls == failAt) throw FileException(kCauseDiskFull, 112, "sink");
+        sizes += std::to_string(size) + " ";
+        bytes.append(reinterpret_cast<const char*>(data), size);
+    }
+    int calls = 0, failAt = 0;
+    std::string sizes, bytes;
+};
+
+TEST(WriteGatherer, AlignedBlocksWithTheExactBytes) {
+    const struct {
+        int64_t start;
+        size_t count, size, tail;
+        const char* blocks;  // "|" where the writes end and the drain begins
+    } rows[] = {
+        {0, 0, 0, 0, "|"},
+        {0, 2, 2048, 904, "|5000 "},
+        {0, 32, 2048, 0, "65536 |"},
+        {0, 73, 904, 0, "65536 |456 "},
+        {0, 160, 2048, 904, "65536 65536 65536 65536 65536 |904 "},
+        {5000, 40, 2048, 0, "60536 |21384 "},
+        {0, 1, 200000, 0, "65536 65536 65536 |3392 "},
+        {65535, 2, 1, 0, "1 |1 "},
+    };
+    for (const auto& r : rows) {
+        Sink sink;
+        WriteGatherer gather(sink);
+        gather.Reset(r.start);
+        std::string data;
+        for (size_t i = 0; i < r.count * r.size + r.tail; ++i)
+            data += static_cast<char>(i * 31 % 251);
+        for (size_t at = 0; at < data.size(); at += r.size)
+            gather.Write(data.data() + at, std::min(r.size, data.size() - at));
+        sink.sizes += "|";
+        gather.Drain();
+        gather.Drain();
+        EXPECT_EQ(sink.sizes, r.blocks);
+        EXPECT_EQ(sink.bytes, data);
+    }
+    // A failed block is thrown by the write that filled it, and every later call throws it
+    // again without touching the sink.
+    Sink sink;
+    sink.failAt = 2;
+    WriteGatherer gather(sink);
+    const std::string data(2048, 'd');
+    for (int i = 0; i < 63; ++i)
+        gather.Write(data.data(), data.size());
+    EXPECT_THROW(gather.Write(data.data(), data.size()), FileException);
+    EXPECT_TRUE(gather.Failed());
+    EXPECT_EQ(gather.Pending(), 0u);
+    EXPECT_THROW(gather.Write(data.data(), 1), FileException);
+    EXPECT_THROW(gather.Drain(), FileException);
+    EXPECT_THROW(gather.Reset(0), FileException);
+    EXPECT_EQ(sink.calls, 2);
+}
+
+// The bytes a wipe writes are fixed by the seed: Fill and Next draw one stream.
+TEST(JobRandom, KnownStream) {
+    JobRandom a, b;
+    a.Seed(900000000);
+    b.Seed(900000000);
+    std::string filled, drawn;
+    for (size_t chunk : {1, 3, 64, 2048, 5, 63, 65, 904}) {
+        std::string part(chunk, '\0');
+        a.Fill(reinterpret_cast<uint8_t*>(&part[0]), chunk);
+        filled += part + static_cast<char>(a.Next());
+        for (size_t i = 0; i <= chunk; ++i)
+            drawn += static_cast<char>(b.Next());
+    }
+    EXPECT_EQ(filled, drawn);
+    uint32_t hash = 2166136261u;
+    for (const char c : filled)
+        hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+    EXPECT_EQ(hash, 3028677888u);
+    b.Seed(900000000);
+    EXPECT_EQ(static_cast<char>(b.Next()), filled[0]);
+}
+
+}  // namespace
