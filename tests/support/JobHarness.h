@@ -69,7 +69,7 @@ public:
 // A job on real files in a scratch folder, through the test layer; no confirmation and no
 // progress window unless a test asks for them.
 class JobHarness : public ::testing::Test {
-protected:
+public:
     JobHarness() {
         job.m_pLog = &log;
         job.DispF = 0;

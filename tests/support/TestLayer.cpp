@@ -9,9 +9,11 @@
 #ifdef _WIN32
 #include "platform/win32/Win32FileLayer.h"
 using PlatformLayer = Win32FileLayer;
+constexpr bool kOnWindows = true;  // where Windows' own rules need no pretending
 #else
 #include "platform/posix/PosixFileLayer.h"
 using PlatformLayer = PosixFileLayer;
+constexpr bool kOnWindows = false;
 #endif
 
 namespace fs = std::filesystem;
@@ -81,6 +83,10 @@ private:
 }  // namespace
 
 TestLayer::TestLayer() : m_real(std::make_unique<PlatformLayer>()) {}
+
+bool TestLayer::Pretending() const {
+    return pretendWindows && !kOnWindows;
+}
 TestLayer::~TestLayer() = default;
 
 bool TestLayer::Enter(Op op, const std::string& path, size_t size) {
@@ -94,21 +100,21 @@ bool TestLayer::Enter(Op op, const std::string& path, size_t size) {
 }
 
 std::string TestLayer::Native(const std::string& path) const {
-    if (!pretendWindows) return path;
+    if (!Pretending()) return path;
     std::string out = path.size() >= 2 && path[1] == ':' ? path.substr(2) : path;
     std::replace(out.begin(), out.end(), '\\', '/');
     return out;
 }
 
 std::string TestLayer::Named(const std::string& native) const {
-    if (!pretendWindows) return native;
+    if (!Pretending()) return native;
     std::string out = "C:" + native;
     std::replace(out.begin(), out.end(), '/', '\\');
     return out;
 }
 
 void TestLayer::RefuseIfOpen(const std::string& native) const {
-    if (pretendWindows && openPaths.count(native) != 0)
+    if (Pretending() && openPaths.count(native) != 0)
         throw FileException(kCauseSharingViolation, 32, native);
 }
 
@@ -154,7 +160,7 @@ std::string TestLayer::TempPath() {
 }
 
 size_t TestLayer::Length(const std::string& text) const {
-    if (!pretendWindows) return m_real->Length(text);
+    if (!Pretending()) return m_real->Length(text);
     size_t units = 0;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -165,11 +171,11 @@ size_t TestLayer::Length(const std::string& text) const {
 }
 
 PathLimits TestLayer::Limits() const {
-    return pretendWindows ? PathLimits{259, 255} : m_real->Limits();
+    return Pretending() ? PathLimits{259, 255} : m_real->Limits();
 }
 
 PathStyle TestLayer::Style() const {
-    return pretendWindows ? PathStyle::kWindows : m_real->Style();
+    return Pretending() ? PathStyle::kWindows : m_real->Style();
 }
 
 ScratchFolder::ScratchFolder() {

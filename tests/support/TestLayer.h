@@ -72,6 +72,7 @@ public:
     std::multiset<std::string> openPaths;
 
 private:
+    bool Pretending() const;
     void RefuseIfOpen(const std::string& native) const;
 
     std::unique_ptr<FileLayer> m_real;
