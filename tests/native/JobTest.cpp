@@ -360,12 +360,13 @@ TEST_P(JobScenario, LeavesWhatItShould) {
     MakeEntries(s.files);
     s.setup(*this);
     const int result = job.RunJob(Replace(s.targets, "%", At("")));
-    EXPECT_EQ(Summary() + (result != 1 ? " result " + std::to_string(result) : ""), s.expect);
     EXPECT_EQ(files.openHandles, held ? 1 : 0);
+    held.reset();  // Windows would not let the test read it
+    EXPECT_EQ(Summary() + (result != 1 ? " result " + std::to_string(result) : ""), s.expect);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, JobScenario, ::testing::ValuesIn(kScenarios),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // Fails each call of a whole job in turn, until a run meets no fault. Whatever fails, the
 // target is intact until the first write and afterwards under the name the job reports,
@@ -434,7 +435,9 @@ TEST_F(Job, EveryFailingCallLeavesOnlyWhatItMust) {
                 const auto it =
                     std::find(left.begin(), left.end(), where.substr(dir.Path().size()));
                 ASSERT_NE(it, left.end()) << job.m_strPath;
-                if (code == 'E' || code < '3') EXPECT_EQ(realfiles::Read(where), Original(3000));
+                if (code == 'E' || code < '3') {
+                    EXPECT_EQ(realfiles::Read(where), Original(3000));
+                }
                 left.erase(it);
             }
             if (failed.op == TestLayer::kRemove && failed.path.find("_c") != std::string::npos)
