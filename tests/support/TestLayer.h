@@ -22,8 +22,20 @@
 //   cannot be removed or renamed.
 class TestLayer : public FileLayer {
 public:
-    enum Op { kStatus, kOpen, kRename, kRemove, kFind, kTemp, kWrite, kSeek, kCut, kFlush, kClose,
-              kSetStatus };
+    enum Op {
+        kStatus,
+        kOpen,
+        kRename,
+        kRemove,
+        kFind,
+        kTemp,
+        kWrite,
+        kSeek,
+        kCut,
+        kFlush,
+        kClose,
+        kSetStatus
+    };
     struct Call {
         Op op;
         std::string path;
