@@ -440,7 +440,7 @@ TEST_F(Job, EveryFailingCallLeavesOnlyWhatItMust) {
                 }
                 left.erase(it);
             }
-            if (failed.op == TestLayer::kRemove && failed.path.find("_c") != std::string::npos)
+            if (failed.op == TestLayer::kDel && failed.path.find("_c") != std::string::npos)
                 left.erase(std::remove(left.begin(), left.end(),
                                        failed.path.substr(failed.path.size() - 12)),
                            left.end());
@@ -478,7 +478,7 @@ TEST_F(Job, TakenNames) {
             const bool candidate = c.op == TestLayer::kFind && c.path != job.m_strPath &&
                                    c.path.find('*') == std::string::npos;
             if (candidate) probed = c.path;
-            if ((candidate && taken < r.taken) || (c.op == TestLayer::kRename && r.takenAtRename)) {
+            if ((candidate && taken < r.taken) || (c.op == TestLayer::kMove && r.takenAtRename)) {
                 ++taken;
                 realfiles::Write(files.Native(probed), "taken");
                 made.push_back(probed);
@@ -506,7 +506,7 @@ TEST_F(Job, TakenScratchNames) {
         int probes = 0;
         std::string taken;
         files.hook = [&](const TestLayer::Call& c) {
-            if (c.op != TestLayer::kStatus || c.path.find("_c") == std::string::npos) return;
+            if (c.op != TestLayer::kStat || c.path.find("_c") == std::string::npos) return;
             if (++probes == 1) realfiles::Write(taken = files.Native(c.path), "taken");
             if (clockMoves && probes == 3) ++clock.now;
         };

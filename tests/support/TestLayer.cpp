@@ -57,7 +57,7 @@ public:
         if (fail) throw m_layer.Fault(m_path);
     }
     void SetStatus(const FileStatus& status) override {
-        Check(TestLayer::kSetStatus);
+        Check(TestLayer::kSet);
         m_real->SetStatus(status);
     }
     FileIdentity Identity() const override { return m_real->Identity(); }
@@ -119,7 +119,7 @@ void TestLayer::RefuseIfOpen(const std::string& native) const {
 }
 
 bool TestLayer::GetStatus(const std::string& path, FileStatus& status) {
-    if (Enter(kStatus, path)) return false;
+    if (Enter(kStat, path)) return false;
     if (!m_real->GetStatus(Native(path), status)) return false;
     const auto it = inflated.find(path);
     if (it != inflated.end()) status.m_size = it->second;
@@ -139,13 +139,13 @@ std::unique_ptr<FileHandle> TestLayer::Open(const std::string& path, OpenMode mo
 }
 
 void TestLayer::Rename(const std::string& from, const std::string& to) {
-    if (Enter(kRename, from)) throw Fault(from);
+    if (Enter(kMove, from)) throw Fault(from);
     RefuseIfOpen(Native(from));
     m_real->Rename(Native(from), Native(to));
 }
 
 void TestLayer::Remove(const std::string& path) {
-    if (Enter(kRemove, path)) throw Fault(path);
+    if (Enter(kDel, path)) throw Fault(path);
     RefuseIfOpen(Native(path));
     m_real->Remove(Native(path));
 }

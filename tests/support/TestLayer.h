@@ -22,20 +22,7 @@
 //   cannot be removed or renamed.
 class TestLayer : public FileLayer {
 public:
-    enum Op {
-        kStatus,
-        kOpen,
-        kRename,
-        kRemove,
-        kFind,
-        kTemp,
-        kWrite,
-        kSeek,
-        kCut,
-        kFlush,
-        kClose,
-        kSetStatus
-    };
+    enum Op { kStat, kOpen, kMove, kDel, kFind, kTemp, kWrite, kSeek, kCut, kFlush, kClose, kSet };
     struct Call {
         Op op;
         std::string path;
