@@ -247,9 +247,9 @@ const Scenario kScenarios[] = {
         c.files.inflated[c.At("") + "a.txt"] = 2147000000),
     ROW(no_target, "", "", "\n\n\n result 0", c.job.DispF = 1),
     ROW(additional_then_overrun, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:110:Xr8927 \n 10, 10, 10, 1, 100 "
-        "overrun 100",
-        Keep(c), c.job.AddWipe = 1, c.job.nAnticacheSize = 0, c.job.m_nOverrun = 100),
+        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:110:Xr4108 \n 10, 10, 10, 2048x512, "
+        "2048x512, 1, 100 overrun 100",
+        Keep(c), c.job.AddWipe = 1, c.job.nAnticacheSize = 1, c.job.m_nOverrun = 100),
     ROW(log_off_silent, "a.txt=10", "%a.txt %missing", "\n\n\n 10, 10, 10, 1", c.job.Log = 0,
         c.job.NDispE = 1),
     ROW(dummy_each, "a.txt=10 b.txt=10", "%a.txt %b.txt",
@@ -271,9 +271,6 @@ const Scenario kScenarios[] = {
                 if (call.op == TestLayer::kOpen && call.path.find(".tmp") != std::string::npos)
                     ui.Add(call.path.substr(call.path.size() - 10));
             }),
-    ROW(dummy_none, "a.txt=10", "%a.txt",
-        "OK : a.txt|Make Dummy File (0 files)||Complete (OK 1,  NG+Exclude 0)|\n\n\n 10, 10, 10, 1",
-        c.job.Dummy = 1, c.job.nFiles = 0),
     ROW(dummy_no_folder, "", "%nodir/a.txt",
         "Exclude : nodir/a.txt||Complete (OK 0,  NG+Exclude 1)|\nInformation 40040: 'nodir/a.txt' "
         "excluded; Error 40010: Dummy File I/O Error (Hardware Error); \n\n",
@@ -287,9 +284,6 @@ const Scenario kScenarios[] = {
                 if (call.op == TestLayer::kFind && call.path.find("*.*") != std::string::npos)
                     realfiles::Write(f.Native(Replace(call.path, "*.*", "x")), "");
             }),
-    ROW(additional, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\n\n 10, 10, 10, 2048x512, 2048x512, 1",
-        c.job.AddWipe = 1, c.job.nAnticacheSize = 1),
     ROW(additional_each_pass, "a.txt=10 t/", "%a.txt",
         "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\nt/ \n 10, 2048x512, 2048x512, 10, "
         "2048x512, 2048x512, 10, 2048x512, 2048x512, 1",
