@@ -176,7 +176,7 @@ const Row kRows[] = {
     {"a", "--help a", 0, "", "a", "", "Usage: tidewipe [OPTION]... FILE...\n"},
     {"a", "-V a", 0, "", "a", "", "tidewipe "},
     // The scratch file goes, and the target is named as it was left.
-    {"a", "--extra-wipe=100 --extra-wipe-in-temp -n 1 a", 130,
+    {"a", "--extra-wipe=100 --extra-wipe-in-temp -n 9 a", 130,
      "tidewipe: a: interrupted; left partly overwritten as a\ntidewipe: stopped by Interrupt\n",
      "a=3000[\\s\\S]r", "", "", kInterrupt},
     {"a", "-v -n 2 a gone", 1,
@@ -186,10 +186,11 @@ const Row kRows[] = {
      "", "", "", kTerminal},
     // A file system with four entries, of which its root and the targets take three: dummy files
     // that cannot be made fail the run, and none stays.
-    {"tmpfs a b", "--dummy=5 a b", 1,
+    {"tmpfs a b", "-v --dummy=5 a b", 1,
      "tidewipe: a: warning: on tmpfs, which lives in memory, and swap may hold copies of its "
-     "pages; overwriting in place may not reach the old data\n"
-     "tidewipe: dummy files: Dummy File I/O Error (Hardware Error)\n",
+     "pages; overwriting in place may not reach the old data\ntidewipe: a: wiped\n"
+     "tidewipe: b: wiped\ntidewipe: dummy files: Dummy File I/O Error (Hardware Error)\n"
+     "tidewipe: 2 wiped, 1 failed\n",
      ""},
     Usage("-n 0 a", "--passes: '0' is not a number from 1 to 50"),
     Usage("--passes=51 a", "--passes: '51' is not a number from 1 to 50"),
