@@ -56,6 +56,11 @@ std::string Shown(const std::string& name) {
     return out;
 }
 
+// An option's value in quotes: an empty one reads as the empty quotes alone.
+std::string Quoted(const std::string& value) {
+    return value.empty() ? "''" : "'" + Shown(value) + "'";
+}
+
 // The engine's boxes: the pipeline's failures are reported from the job's failure record, so
 // only the dummy stage's boxes are passed on, as messages.
 class ConsoleUi : public JobUi {
@@ -165,7 +170,7 @@ bool ParseNumber(const char* option, const char* text, int32_t low, int32_t high
         digits = digits && c >= '0' && c <= '9';
     const long number = digits ? std::strtol(value.c_str(), nullptr, 10) : -1;
     if (!digits || number < low || number > high) {
-        error = std::string("--") + option + ": '" + Shown(value) + "' is not a number from " +
+        error = std::string("--") + option + ": " + Quoted(value) + " is not a number from " +
                 std::to_string(low) + " to " + std::to_string(high);
         return false;
     }
@@ -182,7 +187,9 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
     opterr = 0;
     for (;;) {
         int index = -1;
-        const int c = getopt_long(argc, argv, "+n:zkivhV", kOptions, &index);
+        // "+": options end at the first name; ":": a missing value is told apart from an unknown
+        // option.
+        const int c = getopt_long(argc, argv, "+:n:zkivhV", kOptions, &index);
         if (c == -1) break;
         bool ok = true;
         switch (c) {
@@ -211,7 +218,7 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
                     o.rRen = 2;
                 } else {
                     ok = false;
-                    error = "--rename: '" + Shown(mode) + "' is not off, random or system";
+                    error = "--rename: " + Quoted(mode) + " is not off, random or system";
                 }
                 break;
             }
