@@ -127,35 +127,40 @@ public:
     }
 
     std::string Summary() {
-        const std::string folder = At("");
         const size_t header = log.find("---\r\n\r\n");
-        std::string body = header == std::string::npos ? log : log.substr(header + 7);
-        body = Replace(Replace(body, folder, ""), "\r\n", "|");
-        std::string events;
-        for (const std::string& e : ui.events) {
-            // The boxes' fixed texts, shortened.
-            const char* const shorter[][2] = {
-                {"Error occures during process\r\ncurrent target ", ""},
-                {"\r\nreason : ", " : "},
-                {"\r\n\r\nDelete Process is not completed", ""},
-                {"\nExclude this file\r\n\r\n(folder, temporary file, sparse file)", " excluded"},
-                {"Tidewipe Processing Status 40: Processing ", "Step "},
-                {"\r\n", "|"},
-                {"\n", "|"}};
-            std::string text = Replace(e, folder, "");
-            for (const auto& pair : shorter)
-                text = Replace(text, pair[0], pair[1]);
-            events += text + "; ";
-        }
-        std::string left;
+        std::string events, left;
+        for (const std::string& e : ui.events)
+            events += e + "; ";
         for (const std::string& name : Left())
             left += Describe(name) + " ";
         // The values the job normalised, where they are not the defaults.
-        std::string kept;
-        if (job.m_nBufferSize != 2048) kept += " buffer " + std::to_string(job.m_nBufferSize);
-        if (job.m_nOverrun != 0) kept += " overrun " + std::to_string(job.m_nOverrun);
-        if (job.NDispN != 1) kept += " progress " + std::to_string(job.NDispN);
-        return body + "\n" + events + "\n" + left + "\n" + Writes() + kept;
+        if (job.m_nBufferSize != 2048) left += "buffer " + std::to_string(job.m_nBufferSize);
+        if (job.m_nOverrun != 0) left += "overrun " + std::to_string(job.m_nOverrun);
+        if (job.NDispN != 1) left += "progress " + std::to_string(job.NDispN);
+        return Short(header == std::string::npos ? log : log.substr(header + 7)) + "\n" +
+               Short(events) + "\n" + left + "\n" + Writes();
+    }
+    // The fixed texts, shortened.
+    std::string Short(std::string text) const {
+        const std::string shorter[][2] = {
+            {At(""), ""},
+            {"Error occures during process\r\ncurrent target ", ""},
+            {"\r\nreason : ", " : "},
+            {"\r\n\r\nDelete Process is not completed", ""},
+            {"\nExclude this file\r\n\r\n(folder, temporary file, sparse file)", " excluded"},
+            {"Tidewipe Processing Status 40: Processing ", "Step "},
+            {"\r\nComplete (OK ", "="},
+            {",  NG+Exclude ", "/"},
+            {"Information 4", "I 4"},
+            {"Error 4", "E 4"},
+            {"OK : ", "OK "},
+            {"Exclude : ", "Ex "},
+            {"Make Dummy File (", "Dummy("},
+            {"\r\n", "|"},
+            {"\n", "|"}};
+        for (const auto& pair : shorter)
+            text = Replace(text, pair[0], pair[1]);
+        return text;
     }
 
     std::unique_ptr<FileHandle> held;
@@ -173,97 +178,73 @@ void Keep(Job& c) {
 #name, files, [](Job & c) { (void)c; __VA_ARGS__; }, targets, expect \
     }
 const Scenario kScenarios[] = {
-    ROW(mixed_targets, "a.txt=5000 b.txt=1 d/", "%a.txt %missing %d %b.txt",
-        "OK : a.txt|Exclude : missing|Exclude : d|OK : b.txt||Complete (OK 2,  NG+Exclude "
-        "2)|\nInformation 40040: 'missing' excluded; Information 40040: 'd' excluded; \nd/ \n "
-        "2048x2 904, 2048x2 904, 2048x2 904, 1, 1, 1, 1, 1",
-        {}),
-    ROW(empty_targets, "a.txt=10 b.txt=10", " %a.txt  %b.txt ",
-        "Exclude : |OK : a.txt|Exclude : |OK : b.txt||Complete (OK 2,  NG+Exclude 2)|\nInformation "
-        "40040: '' excluded; Information 40040: '' excluded; \n\n 10, 10, 10, 1, 10, 10, 10, 1",
+    ROW(mixed_targets, "a.txt=5000 b.txt=1 d/", " %a.txt  %missing %d %b.txt ",
+        "Ex |OK a.txt|Ex |Ex missing|Ex d|OK b.txt|=2/4)|\nI 40040: '' excluded; I 40040: '' "
+        "excluded; I 40040: 'missing' excluded; I 40040: 'd' excluded; \nd/ \n 2048x2 904, 2048x2 "
+        "904, 2048x2 904, 1, 1, 1, 1, 1",
         {}),
     ROW(keep_zeros, "a.txt=5000", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:X0 \n 2048x2 904, 2048x2 904, 1",
-        Keep(c), c.job.rNull = 0, c.job.nOvwr = 2),
+        "OK a.txt|=1/0)|\n\na.txt:5000:X0 \n 2048x2 904, 2048x2 904, 1", Keep(c), c.job.rNull = 0,
+        c.job.nOvwr = 2),
     ROW(keep_random, "a.txt=5000", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:Xr1260 \n 2048x2 904, 2048x2 "
-        "904, 2048x2 904, 1",
-        Keep(c)),
-    ROW(no_passes, "a.txt=5000", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:X= \n 1", Keep(c),
+        "OK a.txt|=1/0)|\n\na.txt:5000:Xr1260:1998-01-01 00:00:02 \n 2048x2 904, 2048x2 904, "
+        "2048x2 904, 1",
+        Keep(c), c.job.Date = 1),
+    ROW(no_passes, "a.txt=5000", "%a.txt", "OK a.txt|=1/0)|\n\na.txt:5000:X= \n 1", Keep(c),
         c.job.nOvwr = 0),
     ROW(overrun, "a.txt=5000", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:8000:X0 \n 2048x2 904, 2048x2 904, "
-        "2048x2 904, 1, 2048 952 overrun 3000",
+        "OK a.txt|=1/0)|\n\na.txt:8000:X0 overrun 3000\n 2048x2 904, 2048x2 904, 2048x2 904, 1, "
+        "2048 952",
         Keep(c), c.job.rNull = 0, c.job.m_nOverrun = 3000),
     ROW(overrun_max, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:65546:Xr187 \n 10, 10, 10, 1, "
-        "2048x32 overrun 65536",
-        Keep(c), c.job.m_nOverrun = 65536),
-    ROW(overrun_beyond, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:10:Xr3051 \n 10, 10, 10, 1", Keep(c),
-        c.job.m_nOverrun = 65537),
+        "OK a.txt|=1/0)|\n\na.txt:65546:Xr187 overrun 65536\n 10, 10, 10, 1, 2048x32", Keep(c),
+        c.job.m_nOverrun = 65536),
+    ROW(overrun_beyond, "a.txt=10", "%a.txt", "OK a.txt|=1/0)|\n\na.txt:10:Xr3051 \n 10, 10, 10, 1",
+        Keep(c), c.job.m_nOverrun = 65537),
     ROW(buffer_small, "a.txt=5000", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:Xr1286 \n 512x9 392, 1 buffer "
-        "512",
-        Keep(c), c.job.nOvwr = 1, c.job.m_nBufferSize = 512),
+        "OK a.txt|=1/0)|\n\na.txt:5000:Xr1286 buffer 512\n 512x9 392, 1", Keep(c), c.job.nOvwr = 1,
+        c.job.m_nBufferSize = 512),
     ROW(buffer_zero, "a.txt=5000", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:Xr1286 \n 2048x2 904, 1",
-        Keep(c), c.job.nOvwr = 1, c.job.m_nBufferSize = 0),
-    ROW(buffer_big, "a.txt=5000", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:5000:Xr1286 \n 2048x2 904, 1",
+        "OK a.txt|=1/0)|\n\na.txt:5000:Xr1286 \n 2048x2 904, 1", Keep(c), c.job.nOvwr = 1,
+        c.job.m_nBufferSize = 0),
+    ROW(buffer_big, "a.txt=5000", "%a.txt", "OK a.txt|=1/0)|\n\na.txt:5000:Xr1286 \n 2048x2 904, 1",
         Keep(c), c.job.nOvwr = 1, c.job.m_nBufferSize = 2049),
-    ROW(rename, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\nTAUXPRCW.TMP:10:Xr3051 \n 10, 10, 10, 1",
-        Keep(c), c.job.rRen = 1),
-    ROW(rename_stem7, "abcdefg=10 abcdefgh.t.x=10 abcdef.txt=10",
-        "%abcdefg %abcdefgh.t.x %abcdef.txt",
-        "OK : abcdefg|OK : abcdefgh.t.x|OK : abcdef.txt||Complete (OK 3,  NG+Exclude "
-        "0)|\n\nTAUXPRC:10:Xr3051 TAUXPRCW.S.U:10:Xr3051 TAUXPRCW.TMP:10:Xr3051 \n 10, 10, 10, 1, "
-        "10, 10, 10, 1, 10, 10, 10, 1",
+    ROW(rename, "a.txt=10 abcdefg=10 abcdefgh.t.x=10 abcdef.txt=10",
+        "%a.txt %abcdefg %abcdefgh.t.x %abcdef.txt",
+        "OK a.txt|OK abcdefg|OK abcdefgh.t.x|OK abcdef.txt|=4/0)|\n\nSUJTVXRQ.TMP:10:Xr3051 "
+        "TAUXPRC:10:Xr3051 TAUXPRCW.S.U:10:Xr3051 TAUXPRCW.TMP:10:Xr3051 \n 10, 10, 10, 1, 10, 10, "
+        "10, 1, 10, 10, 10, 1, 10, 10, 10, 1",
         Keep(c), c.job.rRen = 1),
     ROW(rename_windows, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\nXL8049.CAB:10:Xr3051 \n 10, 10, 10, 1",
-        Keep(c), c.job.rRen = 2),
-    ROW(date, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:10:Xr3051:1998-01-01 00:00:02 \n 10, "
-        "10, 10, 1",
-        Keep(c), c.job.Date = 1),
+        "OK a.txt|=1/0)|\n\nXL8049.CAB:10:Xr3051 \n 10, 10, 10, 1", Keep(c), c.job.rRen = 2),
     ROW(read_only, "ro:a.txt=10 ro:b.txt=10", "%a.txt %b.txt",
         "\n\nSUJTVXRQ.TMP:0::1998-01-01 00:00:02 TAUXPRCW.TMP:0::1998-01-01 00:00:02 \n 10, 1, 10, "
         "1",
         c.job.nOvwr = 1;
         c.job.Log = 0; c.job.bNotDel = 1),
-    ROW(held, "a.txt=10", "%a.txt",
-        "NG (code=2) : a.txt||Complete (OK 0,  NG+Exclude 1)|\nError 40010: 'a.txt' : Fail to "
-        "Open; \na.txt:10:= \n",
-        c.held = c.files.Open(c.At("a.txt"), OpenMode::kReadWriteExisting)),
-    ROW(too_large, "a.txt=10", "%a.txt",
-        "NG (code=10) : a.txt||Complete (OK 0,  NG+Exclude 1)|\nError 40010: 'a.txt' : File Exceed "
-        "2Gbytes; \na.txt:10:= \n",
-        c.files.inflated[c.At("") + "a.txt"] = 2147000001),
-    ROW(largest, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:10:= \n 1", Keep(c), c.job.nOvwr = 0,
-        c.files.inflated[c.At("") + "a.txt"] = 2147000000),
+    ROW(held, "a.txt=10 b.txt=10", "%a.txt %b.txt",
+        "NG (code=2) : a.txt|NG (code=10) : b.txt|=0/2)|\nE 40010: 'a.txt' : Fail to Open; E "
+        "40010: 'b.txt' : File Exceed 2Gbytes; \na.txt:10:= b.txt:10:= \n",
+        c.held = c.files.Open(c.At("a.txt"), OpenMode::kReadWriteExisting);
+        c.files.inflated[c.At("b.txt")] = 2147000001),
+    ROW(largest, "a.txt=10", "%a.txt", "OK a.txt|=1/0)|\n\na.txt:10:= \n 1", Keep(c),
+        c.job.nOvwr = 0, c.files.inflated[c.At("") + "a.txt"] = 2147000000),
     ROW(no_target, "", "", "\n\n\n result 0", c.job.DispF = 1),
     ROW(additional_then_overrun, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\na.txt:110:Xr4108 \n 10, 10, 10, 2048x512, "
-        "2048x512, 1, 100 overrun 100",
+        "OK a.txt|=1/0)|\n\na.txt:110:Xr4108 overrun 100\n 10, 10, 10, 2048x512, 2048x512, 1, 100",
         Keep(c), c.job.AddWipe = 1, c.job.nAnticacheSize = 1, c.job.m_nOverrun = 100),
     ROW(log_off_silent, "a.txt=10", "%a.txt %missing", "\n\n\n 10, 10, 10, 1", c.job.Log = 0,
         c.job.NDispE = 1),
     ROW(dummy_each, "a.txt=10 b.txt=10", "%a.txt %b.txt",
-        "OK : a.txt|Make Dummy File (2 files)|OK : b.txt|Make Dummy File (2 files)|Make Dummy File "
-        "(2 files)||Complete (OK 2,  NG+Exclude 0)|\n\n\n 10, 10, 10, 1, 60, 60, 10, 10, 10, 1, "
-        "60, 60, 60, 60",
+        "OK a.txt|Dummy(2 files)|OK b.txt|Dummy(2 files)|Dummy(2 files)|=2/0)|\n\n\n 10, 10, 10, "
+        "1, 60, 60, 10, 10, 10, 1, 60, 60, 60, 60",
         c.job.Dummy = 1, c.job.DummySkip = 0, c.job.nFiles = 2),
     ROW(
         dummy_end, "a.txt=10", "%a.txt %missing  ",
-        "OK : a.txt|Exclude : missing|Exclude : |Make Dummy File (11 files)||Complete (OK 1,  "
-        "NG+Exclude 2)|\nInformation 40040: 'missing' excluded; Information 40040: '' excluded; "
-        "sujt00.tmp; sujt01.tmp; sujt02.tmp; sujt03.tmp; sujt04.tmp; sujt05.tmp; sujt06.tmp; "
-        "sujt07.tmp; sujt08.tmp; sujt09.tmp; sujt10.tmp; \n\n 10, 10, 10, 1, 60, 60, 60, 60, 60, "
-        "60, 60, 60, 60, 60, 60",
+        "OK a.txt|Ex missing|Ex |Dummy(11 files)|=1/2)|\nI 40040: 'missing' excluded; I 40040: '' "
+        "excluded; sujt00.tmp; sujt01.tmp; sujt02.tmp; sujt03.tmp; sujt04.tmp; sujt05.tmp; "
+        "sujt06.tmp; sujt07.tmp; sujt08.tmp; sujt09.tmp; sujt10.tmp; \n\n 10, 10, 10, 1, 60, 60, "
+        "60, 60, 60, 60, 60, 60, 60, 60, 60",
         c.job.Dummy = 1, c.job.nFiles = 11;
         TestLayer& f = c.files; RecordingUi& ui = c.ui;
         f.hook =
@@ -272,12 +253,12 @@ const Scenario kScenarios[] = {
                     ui.Add(call.path.substr(call.path.size() - 10));
             }),
     ROW(dummy_no_folder, "", "%nodir/a.txt",
-        "Exclude : nodir/a.txt||Complete (OK 0,  NG+Exclude 1)|\nInformation 40040: 'nodir/a.txt' "
-        "excluded; Error 40010: Dummy File I/O Error (Hardware Error); \n\n",
+        "Ex nodir/a.txt|=0/1)|\nI 40040: 'nodir/a.txt' excluded; E 40010: Dummy File I/O Error "
+        "(Hardware Error); \n\n",
         c.job.Dummy = 1),
     ROW(
-        dummy_prefix_taken, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\nsujtx:0: \n 10, 10, 10, 1", c.job.Dummy = 1;
+        dummy_prefix_taken, "a.txt=10", "%a.txt", "OK a.txt|=1/0)|\n\nsujtx:0: \n 10, 10, 10, 1",
+        c.job.Dummy = 1;
         TestLayer& f = c.files;
         f.hook =
             [&f](const TestLayer::Call& call) {
@@ -285,49 +266,43 @@ const Scenario kScenarios[] = {
                     realfiles::Write(f.Native(Replace(call.path, "*.*", "x")), "");
             }),
     ROW(additional_each_pass, "a.txt=10 t/", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\n\nt/ \n 10, 2048x512, 2048x512, 10, "
-        "2048x512, 2048x512, 10, 2048x512, 2048x512, 1",
+        "OK a.txt|=1/0)|\n\nt/ \n 10, 2048x512, 2048x512, 10, 2048x512, 2048x512, 10, 2048x512, "
+        "2048x512, 1",
         c.job.AddWipe = 1, c.job.nAnticacheSize = 1, c.job.bAntiOneShot = 0, c.job.rAntiFolder = 1,
         c.files.tempPath = c.At("") + "t/"),
     ROW(links_and_pipes, "a.txt=10 l@a.txt d@nowhere p|", "%l %d %p",
-        "Exclude : l|Exclude : d|Exclude : p||Complete (OK 0,  NG+Exclude 3)|\nInformation 40040: "
-        "'l' excluded; Information 40040: 'd' excluded; Information 40040: 'p' excluded; "
-        "\na.txt:10:= d@ l@ p| \n",
+        "Ex l|Ex d|Ex p|=0/3)|\nI 40040: 'l' excluded; I 40040: 'd' excluded; I 40040: 'p' "
+        "excluded; \na.txt:10:= d@ l@ p| \n",
         {}),
     ROW(step_boxes, "a.txt=10", "%a.txt",
-        "OK : a.txt|Make Dummy File (1 files)||Complete (OK 1,  NG+Exclude 0)|\nStep 'a.txt' "
-        "|Delete Attributes; Step 'a.txt' |Overwrite Done ! (Pass 1/2); Step 'a.txt' |Overwrite "
-        "Done ! (Pass 2/2); Step 'a.txt' |Make Additional Wipe temporary file; Step 'a.txt' "
-        "|Overwrite; Step 'a.txt' |Overrun write complete; Step 'a.txt' |Truncate File Length; "
-        "Step 'TAUXPRCW.TMP' |Change Name; Step 'XL8049.CAB' |Change Name (Windows similar); Step "
-        "'XL8049.CAB' |Change Date; Step 'XL8049.CAB' |All Delete Process; Step 'XL8049.CAB' |Make "
-        "Dummy File; Step 'XL8049.CAB' |Delete Dummy File; \n\n 10, 10, 1, 1, 60 overrun 1",
+        "OK a.txt|Dummy(1 files)|=1/0)|\nStep 'a.txt' |Delete Attributes; Step 'a.txt' |Overwrite "
+        "Done ! (Pass 1/2); Step 'a.txt' |Overwrite Done ! (Pass 2/2); Step 'a.txt' |Make "
+        "Additional Wipe temporary file; Step 'a.txt' |Overwrite; Step 'a.txt' |Overrun write "
+        "complete; Step 'a.txt' |Truncate File Length; Step 'TAUXPRCW.TMP' |Change Name; Step "
+        "'XL8049.CAB' |Change Name (Windows similar); Step 'XL8049.CAB' |Change Date; Step "
+        "'XL8049.CAB' |All Delete Process; Step 'XL8049.CAB' |Make Dummy File; Step 'XL8049.CAB' "
+        "|Delete Dummy File; \noverrun 1\n 10, 10, 1, 1, 60",
         c.job.Confirm = 1, c.job.nOvwr = 2, c.job.rRen = 2, c.job.m_nOverrun = 1, c.job.AddWipe = 1,
         c.job.nAnticacheSize = 0, c.job.Dummy = 1, c.job.nFiles = 1),
-    ROW(confirmed, "a.txt=10", "%a.txt %b",
-        "OK : a.txt|Exclude : b||Complete (OK 1,  NG+Exclude 1)|\nBeep 32; Confirm: Delete 2 "
-        "Files, OK ?; Information 40040: 'b' excluded; \n\n 10, 10, 10, 1",
-        c.job.DispF = 1),
     ROW(cancelled, "a.txt=10", "%a.txt",
         "Delete task is cencelled by user|\nBeep 32; Confirm: Delete 1 Files, OK ?; \na.txt:10:= "
         "\n",
         c.job.DispF = 1, c.ui.answer = false),
     ROW(progress, "a.txt=10 c.txt=10", "%a.txt %b.txt %c.txt",
-        "OK : a.txt|Exclude : b.txt|OK : c.txt||Complete (OK 2,  NG+Exclude 1)|\nProgress; 1014 "
-        "a.txt; 1016 processing 1/3 (0 errors); 1058 ; Pos 33; Repaint; Sleep 333; Information "
-        "40040: 'b.txt' excluded; 1014 c.txt; 1016 processing 3/3 (1 errors); 1058 ; Pos 100; "
-        "Repaint; Sleep 333; Close; \n\n 10, 10, 10, 1, 10, 10, 10, 1 progress 0",
-        c.job.NDispN = 0),
+        "OK a.txt|Ex b.txt|OK c.txt|=2/1)|\nBeep 32; Confirm: Delete 3 Files, OK ?; Progress; 1014 "
+        "a.txt; 1016 processing 1/3 (0 errors); 1058 ; Pos 33; Repaint; Sleep 333; I 40040: "
+        "'b.txt' excluded; 1014 c.txt; 1016 processing 3/3 (1 errors); 1058 ; Pos 100; Repaint; "
+        "Sleep 333; Close; \nprogress 0\n 10, 10, 10, 1, 10, 10, 10, 1",
+        c.job.NDispN = 0, c.job.DispF = 1),
     ROW(progress_fails, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\nProgress; Error 40030: Your Operating System "
-        "is UnStable|Dialog Creation Error; \n\n 10, 10, 10, 1",
+        "OK a.txt|=1/0)|\nProgress; E 40030: Your Operating System is UnStable|Dialog Creation "
+        "Error; \n\n 10, 10, 10, 1",
         c.job.NDispN = 0, c.job.NDispE = 1, c.ui.failProgress = true),
     ROW(
         megabytes, "a.txt=10", "%a.txt",
-        "OK : a.txt||Complete (OK 1,  NG+Exclude 0)|\nProgress; 1014 a.txt; 1016 processing 1/1 (0 "
-        "errors); 1058 ; Pos 100; Repaint; 1058 0/101MB; Repaint; 1/1 50/101; 1058 50/101MB; "
-        "Repaint; 1/1 100/101; 1058 100/101MB; Repaint; 1/1 101/101; Sleep 1000; Close; \n\n "
-        "2048x51712, 1 progress 0",
+        "OK a.txt|=1/0)|\nProgress; 1014 a.txt; 1016 processing 1/1 (0 errors); 1058 ; Pos 100; "
+        "Repaint; 1058 0/101MB; Repaint; 1/1 50/101; 1058 50/101MB; Repaint; 1/1 100/101; 1058 "
+        "100/101MB; Repaint; 1/1 101/101; Sleep 1000; Close; \nprogress 0\n 2048x51712, 1",
         c.job.NDispN = 0, c.job.nOvwr = 1, c.files.inflated[c.At("") + "a.txt"] = 101 << 20;
         RecordingUi& ui = c.ui;
         c.job.m_onProgress =
@@ -337,8 +312,8 @@ const Scenario kScenarios[] = {
                            std::to_string(done >> 20) + "/" + std::to_string(total >> 20));
             }),
     ROW(windows_paths, "a.txt=10 b.txt=10", "%a.txt %*.txt",
-        "OK : a.txt|Exclude : *.txt|Make Dummy File (1 files)||Complete (OK 1,  NG+Exclude "
-        "1)|\nInformation 40040: '*.txt' excluded; \nb.txt:10:= \n 10, 10, 10, 1, 60",
+        "OK a.txt|Ex *.txt|Dummy(1 files)|=1/1)|\nI 40040: '*.txt' excluded; \nb.txt:10:= \n 10, "
+        "10, 10, 1, 60",
         c.files.pretendWindows = true, c.job.Dummy = 1, c.job.nFiles = 1, c.job.AddWipe = 1,
         c.job.nAnticacheSize = 0),
 };
