@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,6 +23,67 @@
 #endif
 
 namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder of the test's own, removed with everything in it when it goes.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        static std::mt19937 random{std::random_device{}()};
+        fs::path path;
+        do {
+            path = fs::temp_directory_path() / ("tw-" + std::to_string(random()));
+        } while (!fs::create_directory(path));
+        m_path = (path / "").u8string();
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(m_path), ignored))
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(fs::u8path(m_path), ignored);
+    }
+    // The real path, ending in a separator.
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Real-file helpers on UTF-8 paths, outside any file layer.
+namespace realfiles {
+
+void Write(const std::string& path, const std::string& content) {
+    std::ofstream(fs::u8path(path), std::ios::binary) << content;
+}
+
+std::string Read(const std::string& path) {
+    std::ostringstream out;
+    out << std::ifstream(fs::u8path(path), std::ios::binary).rdbuf();
+    return out.str();
+}
+
+void MakeFolder(const std::string& path) {
+    fs::create_directories(fs::u8path(path));
+}
+
+// The names in a folder, sorted; folders end in '/', links in '@', other special entries
+// in '|'.
+std::vector<std::string> List(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::u8path(folder))) {
+        const fs::file_type type = entry.symlink_status().type();
+        const char* mark = type == fs::file_type::directory ? "/"
+                           : type == fs::file_type::symlink ? "@"
+                           : type == fs::file_type::regular ? ""
+                                                            : "|";
+        names.push_back(entry.path().filename().u8string() + mark);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace realfiles
 
 // Records what a job shows and asks, one line an event, in order.
 class RecordingUi : public JobUi {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -9,6 +10,16 @@
 
 #include "wipe/FileLayer.h"
 
+#ifdef _WIN32
+#include "platform/win32/Win32FileLayer.h"
+using PlatformLayer = Win32FileLayer;
+constexpr bool kOnWindows = true;  // where Windows' own rules need no pretending
+#else
+#include "platform/posix/PosixFileLayer.h"
+using PlatformLayer = PosixFileLayer;
+constexpr bool kOnWindows = false;
+#endif
+
 // The platform's real file layer with what the engine's tests need around it:
 // - a record of every call;
 // - one injected fault: the n-th call from now fails as that kind of call fails (a result for
@@ -17,7 +28,7 @@
 // - a hook that runs before each call, to swap a file, take a name or move a clock;
 // - sizes reported larger than the file is, with the writes to it dropped, so that a 2 GB
 //   file costs nothing;
-// - natively, Windows' path rules on real POSIX files (PretendWindows): "\" separates, a
+// - natively, Windows' path rules on real POSIX files (pretendWindows): "\" separates, a
 //   leading drive is dropped, lengths count UTF-16 units against 259 and 255, and an open file
 //   cannot be removed or renamed.
 class TestLayer : public FileLayer {
@@ -29,8 +40,15 @@ public:
         size_t size;  // of a write
     };
 
-    TestLayer();
-    ~TestLayer() override;
+    std::vector<Call> calls;
+    std::function<void(const Call&)> hook;
+    // Path as the engine names it -> the size its status reports.
+    std::map<std::string, int64_t> inflated;
+    // What TempPath answers, when set.
+    std::string tempPath;
+    bool pretendWindows = false;
+    int openHandles = 0;
+    std::multiset<std::string> openPaths;  // real paths
 
     // The n-th call from now (1: the next one) fails with `cause`.
     void FailCall(int n, int cause) {
@@ -40,65 +58,134 @@ public:
     }
     bool Injected() const { return m_injected; }
 
-    std::vector<Call> calls;
-    std::function<void(const Call&)> hook;
-    // Path as the engine names it -> the size its status reports.
-    std::map<std::string, int64_t> inflated;
-    // What TempPath answers, when set.
-    std::string tempPath;
-    bool pretendWindows = false;
-    int openHandles = 0;
+    // Records the call and runs the hook; true when this call is the one to fail.
+    bool Enter(Op op, const std::string& path, size_t size = 0) {
+        calls.push_back({op, path, size});
+        if (hook) hook(calls.back());
+        if (m_failIn <= 0 || --m_failIn != 0) return false;
+        m_injected = true;
+        return true;
+    }
+    FileException Fault(const std::string& path) const { return {m_cause, 1000 + m_cause, path}; }
 
-    // A path as the engine names it, on the real file system.
-    std::string Native(const std::string& path) const;
-    // A real path as the engine names it.
-    std::string Named(const std::string& native) const;
+    bool Pretending() const { return pretendWindows && !kOnWindows; }
+    // A path as the engine names it, on the real file system, and back.
+    std::string Native(const std::string& path) const {
+        if (!Pretending()) return path;
+        std::string out = path.size() >= 2 && path[1] == ':' ? path.substr(2) : path;
+        std::replace(out.begin(), out.end(), '\\', '/');
+        return out;
+    }
+    std::string Named(const std::string& native) const {
+        std::string out = Pretending() ? "C:" + native : native;
+        if (Pretending()) std::replace(out.begin(), out.end(), '/', '\\');
+        return out;
+    }
 
-    bool GetStatus(const std::string& path, FileStatus& status) override;
+    bool GetStatus(const std::string& path, FileStatus& status) override {
+        if (Enter(kStat, path) || !m_real.GetStatus(Native(path), status)) return false;
+        const auto it = inflated.find(path);
+        if (it != inflated.end()) status.m_size = it->second;
+        return true;
+    }
     std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode, int* cause = nullptr,
                                      long* osError = nullptr) override;
-    void Rename(const std::string& from, const std::string& to) override;
-    void Remove(const std::string& path) override;
-    bool FindFirst(const std::string& pattern, FindResult& found) override;
-    std::string TempPath() override;
-    size_t Length(const std::string& text) const override;
-    PathLimits Limits() const override;
-    PathStyle Style() const override;
-
-    // Records the call and runs the hook; true when this call is the one to fail.
-    bool Enter(Op op, const std::string& path, size_t size = 0);
-    FileException Fault(const std::string& path) const { return {m_cause, 1000 + m_cause, path}; }
-    std::multiset<std::string> openPaths;
+    void Rename(const std::string& from, const std::string& to) override {
+        if (Enter(kMove, from)) throw Fault(from);
+        RefuseIfOpen(Native(from));
+        m_real.Rename(Native(from), Native(to));
+    }
+    void Remove(const std::string& path) override {
+        if (Enter(kDel, path)) throw Fault(path);
+        RefuseIfOpen(Native(path));
+        m_real.Remove(Native(path));
+    }
+    bool FindFirst(const std::string& pattern, FindResult& found) override {
+        return !Enter(kFind, pattern) && m_real.FindFirst(Native(pattern), found);
+    }
+    std::string TempPath() override {
+        if (Enter(kTemp, "")) return "";
+        return tempPath.empty() ? m_real.TempPath() : tempPath;
+    }
+    size_t Length(const std::string& text) const override {
+        if (!Pretending()) return m_real.Length(text);
+        size_t units = 0;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            units += ((byte & 0xC0) != 0x80) + (byte >= 0xF0);  // a pair for 4 bytes
+        }
+        return units;
+    }
+    PathLimits Limits() const override {
+        return Pretending() ? PathLimits{259, 255} : m_real.Limits();
+    }
+    PathStyle Style() const override { return Pretending() ? PathStyle::kWindows : m_real.Style(); }
 
 private:
-    bool Pretending() const;
-    void RefuseIfOpen(const std::string& native) const;
+    void RefuseIfOpen(const std::string& native) const {
+        if (Pretending() && openPaths.count(native) != 0)
+            throw FileException(kCauseSharingViolation, 32, native);
+    }
 
-    std::unique_ptr<FileLayer> m_real;
+    PlatformLayer m_real;
     int m_failIn = 0;
     int m_cause = kCauseGeneric;
     bool m_injected = false;
 };
 
-// A fresh folder of the test's own, removed with everything in it when it goes.
-class ScratchFolder {
+// A handle of the test layer: each call recorded, and the one to fail failing.
+class TestHandle : public FileHandle {
 public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    // The real path, ending in a separator.
-    const std::string& Path() const { return m_path; }
+    TestHandle(TestLayer& layer, std::unique_ptr<FileHandle> real, std::string path, bool drop)
+        : m_layer(layer), m_real(std::move(real)), m_path(std::move(path)), m_drop(drop) {
+        ++m_layer.openHandles;
+        m_layer.openPaths.insert(m_layer.Native(m_path));
+    }
+    ~TestHandle() override { Release(); }
+
+    void Write(const void* data, size_t size) override {
+        Check(TestLayer::kWrite, size);
+        if (!m_drop) m_real->Write(data, size);
+    }
+    int64_t SeekToEnd() override { return Check(TestLayer::kSeek).SeekToEnd(); }
+    void Truncate() override { Check(TestLayer::kCut).Truncate(); }
+    void Flush() override { Check(TestLayer::kFlush).Flush(); }
+    void SetStatus(const FileStatus& status) override { Check(TestLayer::kSet).SetStatus(status); }
+    void Close() override {
+        const bool fail = m_layer.Enter(TestLayer::kClose, m_path);
+        Release();  // the real Close lets go of the file whatever it reports
+        m_real->Close();
+        if (fail) throw m_layer.Fault(m_path);
+    }
+    FileIdentity Identity() const override { return m_real->Identity(); }
 
 private:
+    FileHandle& Check(TestLayer::Op op, size_t size = 0) {
+        if (m_layer.Enter(op, m_path, size)) throw m_layer.Fault(m_path);
+        return *m_real;
+    }
+    void Release() {
+        if (!m_open) return;
+        m_open = false;
+        --m_layer.openHandles;
+        m_layer.openPaths.erase(m_layer.openPaths.find(m_layer.Native(m_path)));
+    }
+
+    TestLayer& m_layer;
+    std::unique_ptr<FileHandle> m_real;
     std::string m_path;
+    bool m_drop;
+    bool m_open = true;
 };
 
-// Real-file helpers on UTF-8 paths, outside any file layer.
-namespace realfiles {
-void Write(const std::string& path, const std::string& content);
-std::string Read(const std::string& path);
-void MakeFolder(const std::string& path);
-// The names in a folder, sorted; folders end in '/', links in '@', other special entries in '|'.
-std::vector<std::string> List(const std::string& folder);
-}  // namespace realfiles
+inline std::unique_ptr<FileHandle> TestLayer::Open(const std::string& path, OpenMode mode,
+                                                   int* cause, long* osError) {
+    if (Enter(kOpen, path)) {
+        if (cause != nullptr) *cause = m_cause;
+        if (osError != nullptr) *osError = 1000 + m_cause;
+        return nullptr;
+    }
+    std::unique_ptr<FileHandle> real = m_real.Open(Native(path), mode, cause, osError);
+    if (!real) return nullptr;
+    return std::make_unique<TestHandle>(*this, std::move(real), path, inflated.count(path) != 0);
+}
