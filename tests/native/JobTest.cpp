@@ -188,7 +188,10 @@ public:
     DeleteJob job{files, ui, texts, clock};
     std::string log;
 
+    // Empties the folder and makes the entries.
     void MakeEntries(const std::string& spec) {
+        for (const std::string& name : Left())
+            std::remove((dir.Path() + name).c_str());
         std::istringstream in(spec);
         for (std::string entry; in >> entry;) {
             const bool ro = entry.rfind("ro:", 0) == 0;
@@ -535,19 +538,13 @@ TEST_F(Job, EveryFailingCallLeavesOnlyWhatItMust) {
         files.pretendWindows = r.windows;
         std::string outcomes;
         for (int n = 1;; ++n) {
-            for (const std::string& name : Left())
-                std::remove((dir.Path() + name).c_str());
             MakeEntries("a.txt=3000");
             log.clear();
             ui.events.clear();
-            job.nOvwr = 2;
-            job.m_nOverrun = 1;
+            job.nOvwr = job.nFiles = 2;
+            job.m_nOverrun = job.Dummy = job.AddWipe = 1;
             job.rRen = 2;
-            job.Dummy = 1;
-            job.DummySkip = 0;
-            job.nFiles = 2;
-            job.AddWipe = 1;
-            job.nAnticacheSize = 0;
+            job.DummySkip = job.nAnticacheSize = 0;
             files.FailCall(n, r.cause);
             job.RunJob(At("a.txt"));
             if (!files.Injected()) break;
@@ -620,8 +617,6 @@ TEST_F(Job, TakenScratchNames) {
 TEST_F(Job, ASwappedFileIsLeftAlone) {
     std::string codes;
     for (int k = 2;; ++k) {
-        for (const std::string& name : Left())
-            std::remove((dir.Path() + name).c_str());
         MakeEntries("a.txt=10");
         int opens = 0;
         files.hook = [&](const TestLayer::Call& c) {
@@ -662,11 +657,9 @@ TEST_F(Job, LongNamesInAnyScript) {
             pad +
             "/\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5";
         Make(name, "abc");
-        job.Dummy = 1;
-        job.AddWipe = 1;
+        job.Dummy = job.AddWipe = job.Confirm = 1;
         job.nAnticacheSize = 0;
         job.rRen = 2;
-        job.Confirm = 1;
         ui.events.clear();
         log.clear();
         job.RunJob(Replace(At(name), "/", "\\"));
