@@ -1,5 +1,5 @@
-// The pieces around the job: the target list, the options, start-up, the log's texts, the
-// write gatherer and the generator.
+// The pieces around the job: the target list, the options, start-up, the log's texts and the
+// write gatherer.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -113,7 +113,7 @@ public:
     bool IsInstalled() override { return Add("installed?"), installed; }
     bool RunInstall() override { return Add("install"), answer; }
     void RunSettingsSheet(const WipeOptions& o) override {
-        Add("sheet nOvwr=" + std::to_string(o.nOvwr));
+        Add("sheet " + std::to_string(o.nOvwr));
     }
     bool RunUninstall() override { return Add("uninstall"), answer; }
     int RunJob(const std::string& text, std::string& log) override {
@@ -135,7 +135,7 @@ TEST(Startup, Dispatch) {
         const char* events;
     } rows[] = {
         {false, false, 1, "a", 0, "installed?; install; "},
-        {false, true, 1, "", 1, "installed?; install; sheet nOvwr=5; "},
+        {false, true, 1, "", 1, "installed?; install; sheet 5; "},
         {true, true, 1, "/delete", 1, "installed?; uninstall; "},
         {true, false, 1, "/delete", 0, "installed?; uninstall; "},
         {true, true, 1, "/delete ", 1, "installed?; job [/delete ] log []; viewer L; "},

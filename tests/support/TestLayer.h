@@ -47,8 +47,7 @@ public:
     // What TempPath answers, when set.
     std::string tempPath;
     bool pretendWindows = false;
-    int openHandles = 0;
-    std::multiset<std::string> openPaths;  // real paths
+    std::multiset<std::string> openPaths;  // real paths of the open handles
 
     // The n-th call from now (1: the next one) fails with `cause`.
     void FailCall(int n, int cause) {
@@ -138,7 +137,6 @@ class TestHandle : public FileHandle {
 public:
     TestHandle(TestLayer& layer, std::unique_ptr<FileHandle> real, std::string path, bool drop)
         : m_layer(layer), m_real(std::move(real)), m_path(std::move(path)), m_drop(drop) {
-        ++m_layer.openHandles;
         m_layer.openPaths.insert(m_layer.Native(m_path));
     }
     ~TestHandle() override { Release(); }
@@ -167,7 +165,6 @@ private:
     void Release() {
         if (!m_open) return;
         m_open = false;
-        --m_layer.openHandles;
         m_layer.openPaths.erase(m_layer.openPaths.find(m_layer.Native(m_path)));
     }
 
