@@ -162,7 +162,7 @@ const Row kRows[] = {
      "tidewipe: a: No such file or directory\ntidewipe: -v: No such file or directory\n"
      "tidewipe: 1 wiped, 8 failed\n",
      "held hole=1048576sr link pipe sub"},
-    {"a", "-vn 50 --buffer=1 --overrun=0 --keep --rename=off --no-truncate --no-date a", 0,
+    {"a", "-vn 50 --buffer=1 --overrun=000000000 --keep --rename=off --no-truncate --no-date a", 0,
      "tidewipe: a: wiped, kept as a\ntidewipe: 1 wiped, 0 failed\n", "a=3000Xr"},
     {"a", "-z -k --rename=off --no-truncate --passes=1 --buffer=2048 --overrun=65536 a", 0, "",
      "a=68536X0@1998"},
@@ -196,7 +196,7 @@ const Row kRows[] = {
      ""},
     Usage("-n 0 a", "--passes: '0' is not a number from 1 to 50"),
     Usage("--passes=51 a", "--passes: '51' is not a number from 1 to 50"),
-    Usage("--passes= a", "--passes: '' is not a number from 1 to 50"),
+    Usage("--overrun= a", "--overrun: '' is not a number from 0 to 65536"),
     Usage("-n", "option '-n' needs a value"),
     Usage("--buffer=2049 a", "--buffer: '2049' is not a number from 1 to 2048"),
     Usage("--overrun=65537 a", "--overrun: '65537' is not a number from 0 to 65536"),
