@@ -26,11 +26,11 @@ public:
 
     void Fill(uint8_t* out, size_t size);
 
-private:
     static constexpr int kLanes = 16;
     static constexpr size_t kBlockBytes = kLanes * 4;
 
-    // One step of every lane: 32 fresh bytes.
+private:
+    // One step of every lane: 64 fresh bytes.
     void Step(uint8_t* out);
 
     uint32_t m_s0[kLanes];

@@ -145,7 +145,27 @@ private:
             if (n == 0) ThrowErrno(ENOSPC, m_strPath);
             data += n;
             size -= static_cast<size_t>(n);
+            m_offset += n;
         }
+        if (m_offset - m_streamed >= kStreamStep) Stream();
+    }
+
+    // A long pass starts the write-back of what it has just written, and lets the page cache
+    // drop what it wrote back a step before: these pages are never read again. So the flush
+    // after the pass has little left to wait for, and the truncation little to drop. Both are
+    // only advice, and their failures are the flush's to report; the flush is still what
+    // makes the data safe.
+    void Stream() {
+#ifdef SYNC_FILE_RANGE_WRITE
+        ::sync_file_range(m_fd, m_streamed, m_offset - m_streamed, SYNC_FILE_RANGE_WRITE);
+#endif
+        if (m_streamed > m_dropped)
+            ::posix_fadvise(m_fd, m_dropped, m_streamed - m_dropped, POSIX_FADV_DONTNEED);
+        m_dropped = m_streamed;
+        m_streamed = m_offset;
+    }
+    void MovedTo(int64_t offset) {
+        m_offset = m_streamed = m_dropped = offset;
     }
 
     int64_t SystemSeekToEnd() override {
@@ -155,6 +175,7 @@ private:
             throw FileException(error == EBADF ? kCauseInvalidFile : kCauseBadSeek, error,
                                 m_strPath);
         }
+        MovedTo(position);
         return position;
     }
 
@@ -163,10 +184,12 @@ private:
             if (errno != EINTR) ThrowErrno(errno, m_strPath);
         }
         if (::lseek(m_fd, 0, SEEK_SET) < 0) ThrowErrno(errno, m_strPath);
+        MovedTo(0);
     }
 
+    // The data and what reading it back needs; the times are the wipe's to set afterwards.
     void SystemFlush() override {
-        while (::fsync(m_fd) != 0) {
+        while (::fdatasync(m_fd) != 0) {
             if (errno != EINTR) ThrowErrno(errno, m_strPath);
         }
     }
@@ -214,9 +237,16 @@ private:
         if (::close(fd) != 0 && errno != EINTR) ThrowErrno(errno, m_strPath);
     }
 
+    static constexpr int64_t kStreamStep = 8 << 20;
+
     int m_fd;
     std::string m_strPath;
     FileIdentity m_identity;
+    // The file position, where the last write-back began, and where the page cache was last
+    // told to let go.
+    int64_t m_offset = 0;
+    int64_t m_streamed = 0;
+    int64_t m_dropped = 0;
 };
 
 }  // namespace
