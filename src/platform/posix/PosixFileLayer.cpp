@@ -362,8 +362,8 @@ std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMo
     if (!S_ISREG(st.st_mode)) return failWith(kCauseAccessDenied, 0);
     // No data access, and no lock: another holder does not keep the status out.
     if (mode == OpenMode::kStatusOnly) return std::make_unique<PosixOpenFile>(fd, path, st, true);
-    const int status = ::fcntl(fd, F_GETFL);
-    if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) return fail(errno);
+    // The flags are known: one call clears O_NONBLOCK (F_SETFL ignores the access mode).
+    if (::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) return fail(errno);
 
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EINTR) return fail(errno);
