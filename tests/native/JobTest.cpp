@@ -174,10 +174,10 @@ public:
     std::string log;
 
     // Empties the folder and makes the entries.
-    void MakeEntries(const std::string& spec) {
+    void MakeEntries(const std::string& entries) {
         for (const std::string& name : Left())
             std::remove((dir.Path() + name).c_str());
-        std::istringstream in(spec);
+        std::istringstream in(entries);
         for (std::string entry; in >> entry;) {
             const bool ro = entry.rfind("ro:", 0) == 0;
             if (ro) entry.erase(0, 3);
