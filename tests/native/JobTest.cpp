@@ -446,7 +446,8 @@ const Scenario kScenarios[] = {
         RecordingUi& ui = c.ui;
         c.job.m_onProgress =
             [&ui](int pass, int passes, int64_t done, int64_t total) {
-                if (done % (50 << 20) == 0 || done == total)
+                // At every megabyte and the end, and never between.
+                if (done % (50 << 20) == 0 || done % (1 << 20) != 0 || done == total)
                     ui.Add(std::to_string(pass) + "/" + std::to_string(passes) + " " +
                            std::to_string(done >> 20) + "/" + std::to_string(total >> 20));
             }),
@@ -570,6 +571,22 @@ TEST_F(Job, TakenScratchNames) {
         EXPECT_EQ(realfiles::Read(taken), "taken");
         std::remove(taken.c_str());
     }
+    // Taken between the probe and the open by a program that holds it: the additional wipe is
+    // given up, and that file is left alone.
+    PlatformLayer other;
+    std::unique_ptr<FileHandle> theirs;
+    files.hook = [&](const TestLayer::Call& c) {
+        if (c.op != TestLayer::kOpen || c.path.find("_c") == std::string::npos || theirs) return;
+        realfiles::Write(files.Native(c.path), "theirs");
+        theirs = other.Open(files.Native(c.path), OpenMode::kReadWriteExisting);
+    };
+    MakeEntries("a.txt=10");
+    job.RunJob(At("a.txt"));
+    files.hook = nullptr;
+    ASSERT_NE(theirs, nullptr);
+    theirs.reset();
+    ASSERT_EQ(Left().size(), 1u);
+    EXPECT_EQ(realfiles::Read(dir.Path() + Left()[0]), "theirs");
 }
 
 // A file swapped for another between two stages fails the stage that meets it, and the other
