@@ -133,8 +133,10 @@ struct Scenario {
     void (*setup)(class Job&);
     // The targets; % stands for the folder.
     const char* targets;
-    // Log below its header | events | what the folder holds | writes, one group an open |
-    // buffer size and overrun as the job keeps them.
+    // One line each, with the fixed texts shortened: the log below its header; the boxes and
+    // the progress window's calls; what the folder holds, then the buffer size, overrun and
+    // progress setting as the job keeps them where they are not the defaults; the sizes of the
+    // writes, one group an open.
     const char* expect;
 };
 
