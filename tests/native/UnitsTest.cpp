@@ -229,6 +229,27 @@ public:
 // A failed block is thrown by the write that filled it, and every later call throws it again
 // without touching the sink, rather than put bytes at the wrong place or report a flush that
 // did not happen.
+// Each vector unit the processor has draws the stream of the four-lane one, through fills of
+// any length with single draws between them. (The job's tests pin the stream itself.)
+TEST(JobRandom, EveryVectorUnitDrawsTheSameBytes) {
+    auto draw = [](int lanes) {
+        JobRandom::LimitLanes(lanes);
+        JobRandom random;
+        random.Seed(0x5eed);
+        std::string bytes;
+        for (size_t size : {1, 63, 64, 2048, 4095, 5}) {
+            std::string chunk(size, '\0');
+            random.Fill(reinterpret_cast<uint8_t*>(&chunk[0]), size);
+            bytes += chunk + static_cast<char>(random.Next());
+        }
+        JobRandom::LimitLanes(JobRandom::kLanes);
+        return bytes;
+    };
+    const std::string byFour = draw(4);
+    EXPECT_EQ(draw(8), byFour);
+    EXPECT_EQ(draw(16), byFour);
+}
+
 TEST(WriteGatherer, AFailedBlockStaysFailed) {
     Sink sink;
     sink.failAt = 2;
