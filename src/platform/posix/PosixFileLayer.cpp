@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/sysmacros.h>
+#endif
 
 #include <cerrno>
 #include <climits>
@@ -58,6 +61,29 @@ bool DescribeEntry(const std::string& path, const std::string& name, FindResult&
     if (::lstat(path.c_str(), &st) != 0) return false;
     found.name = name;
     found.attributes = AttributesOf(path, st);
+    return true;
+}
+
+// What an open descriptor is, and which file it is, without reading its times: on Linux a
+// time that was read is stamped anew, to the nanosecond, at the next write, and the flush after
+// that write then commits the file system's journal as well.
+bool TypeAndIdentity(int fd, mode_t& type, FileIdentity& identity) {
+#ifdef STATX_INO
+    struct statx sx;
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO, &sx) == 0 &&
+        (sx.stx_mask & (STATX_TYPE | STATX_INO)) == (STATX_TYPE | STATX_INO)) {
+        type = sx.stx_mode & S_IFMT;
+        identity.volume = static_cast<uint64_t>(makedev(sx.stx_dev_major, sx.stx_dev_minor));
+        identity.index = sx.stx_ino;
+        return true;
+    }
+    // An older kernel, or a file system that does not say: the whole status.
+#endif
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return false;
+    type = st.st_mode & S_IFMT;
+    identity.volume = static_cast<uint64_t>(st.st_dev);
+    identity.index = static_cast<uint64_t>(st.st_ino);
     return true;
 }
 
@@ -116,11 +142,11 @@ bool MatchPlain(const std::string& pattern, const std::string& name) {
 
 class PosixOpenFile : public GatheringFileHandle {
 public:
-    PosixOpenFile(int fd, std::string path, const struct stat& st, bool statusOnly)
-        : GatheringFileHandle(statusOnly), m_fd(fd), m_strPath(std::move(path)) {
-        m_identity.volume = static_cast<uint64_t>(st.st_dev);
-        m_identity.index = static_cast<uint64_t>(st.st_ino);
-    }
+    PosixOpenFile(int fd, std::string path, const FileIdentity& identity, bool statusOnly)
+        : GatheringFileHandle(statusOnly),
+          m_fd(fd),
+          m_strPath(std::move(path)),
+          m_identity(identity) {}
 
     FileIdentity Identity() const override { return m_identity; }
 
@@ -357,11 +383,13 @@ std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMo
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return fail(errno);
 
-    struct stat st;
-    if (::fstat(fd, &st) != 0) return fail(errno);
-    if (!S_ISREG(st.st_mode)) return failWith(kCauseAccessDenied, 0);
+    mode_t type = 0;
+    FileIdentity identity;
+    if (!TypeAndIdentity(fd, type, identity)) return fail(errno);
+    if (type != S_IFREG) return failWith(kCauseAccessDenied, 0);
     // No data access, and no lock: another holder does not keep the status out.
-    if (mode == OpenMode::kStatusOnly) return std::make_unique<PosixOpenFile>(fd, path, st, true);
+    if (mode == OpenMode::kStatusOnly)
+        return std::make_unique<PosixOpenFile>(fd, path, identity, true);
     // The flags are known: one call clears O_NONBLOCK (F_SETFL ignores the access mode).
     if (::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) return fail(errno);
 
@@ -373,7 +401,7 @@ std::unique_ptr<FileHandle> PosixFileLayer::Open(const std::string& path, OpenMo
             if (errno != EINTR) return fail(errno);
         }
     }
-    return std::make_unique<PosixOpenFile>(fd, path, st, false);
+    return std::make_unique<PosixOpenFile>(fd, path, identity, false);
 }
 
 void PosixFileLayer::Rename(const std::string& from, const std::string& to) {
