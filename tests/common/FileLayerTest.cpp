@@ -6,6 +6,8 @@
 #include <fstream>
 #include <random>
 
+#include "wipe/WriteGatherer.h"
+
 #ifdef _WIN32
 #include "platform/win32/Win32FileLayer.h"
 using SystemFileLayer = Win32FileLayer;
@@ -129,11 +131,12 @@ TEST_F(FileLayerTest, OpenRenameAndRemove) {
 // written as given, also through a file that another holds or that is read-only.
 TEST_F(FileLayerTest, ContentsAndStatus) {
     const std::string name = P("pass-\xce\xb1\xce\xb2.bin");  // through the narrow calls too
-    const std::string first = Pattern(82824, 1), next = Pattern(82824, 2);
+    const size_t size = WriteGatherer::kBlockSize + 17272;    // a block and a part
+    const std::string first = Pattern(size, 1), next = Pattern(size, 2);
     Write(name, first);
     std::unique_ptr<FileHandle> file = layer.Open(name, OpenMode::kReadWriteExisting);
     WriteInSteps(*file, "abc");
-    EXPECT_EQ(file->SeekToEnd(), 82824);
+    EXPECT_EQ(file->SeekToEnd(), static_cast<int64_t>(size));
     WriteInSteps(*file, next);
     file->Close();  // with a gathered tail still to go out
     EXPECT_EQ(Read(name), "abc" + first.substr(3) + next);

@@ -255,7 +255,8 @@ TEST(WriteGatherer, AFailedBlockStaysFailed) {
     sink.failAt = 2;
     WriteGatherer gather(sink);
     const std::string data(2048, 'd');
-    for (int i = 0; i < 63; ++i)
+    const size_t perBlock = WriteGatherer::kBlockSize / data.size();
+    for (size_t i = 0; i < 2 * perBlock - 1; ++i)
         gather.Write(data.data(), data.size());
     EXPECT_THROW(gather.Write(data.data(), data.size()), FileException);
     EXPECT_TRUE(gather.Failed());
@@ -264,7 +265,7 @@ TEST(WriteGatherer, AFailedBlockStaysFailed) {
     EXPECT_THROW(gather.Drain(), FileException);
     EXPECT_THROW(gather.Reset(0), FileException);
     EXPECT_EQ(sink.calls, 2);
-    EXPECT_EQ(sink.bytes, std::string(65536, 'd'));
+    EXPECT_EQ(sink.bytes, std::string(WriteGatherer::kBlockSize, 'd'));
 }
 
 }  // namespace
