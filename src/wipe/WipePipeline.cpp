@@ -183,9 +183,16 @@ void WipeEngine::Pipeline::OverwritePasses() {
                 job.m_events.Progress(pass + 1, o.nOvwr, pos, m_size);
                 told = pos;
             }
-            if (random) job.m_random.Fill(m_buffer, static_cast<size_t>(chunk));
+            const uint8_t* data = m_buffer;
+            if (random) {
+                // Made where the file keeps it before it goes out, when it has room there.
+                uint8_t* room = m_file->WriteRoom(static_cast<size_t>(chunk));
+                if (room == nullptr) room = m_buffer;
+                job.m_random.Fill(room, static_cast<size_t>(chunk));
+                data = room;
+            }
             const int64_t left = m_size - pos;
-            m_file->Write(m_buffer, static_cast<size_t>(left < chunk ? left : chunk));
+            m_file->Write(data, static_cast<size_t>(left < chunk ? left : chunk));
             // Reported after the first write that began beyond the mark.
             if (pos > mark) {
                 job.m_events.Megabytes(mark, m_size);

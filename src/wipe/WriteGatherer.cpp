@@ -24,13 +24,20 @@ void WriteGatherer::WriteOutGathered() {
     m_nUsed = 0;
 }
 
+uint8_t* WriteGatherer::Room(size_t size) {
+    if (Failed() || size > Capacity() - m_nUsed) return nullptr;
+    if (!m_buffer) m_buffer.reset(new uint8_t[kBlockSize]);
+    return m_buffer.get() + m_nUsed;
+}
+
 void WriteGatherer::Write(const void* data, size_t size) {
     ThrowIfFailed();
     if (size != 0 && !m_buffer) m_buffer.reset(new uint8_t[kBlockSize]);
     const uint8_t* p = static_cast<const uint8_t*>(data);
     while (size != 0) {
         const size_t n = std::min(size, Capacity() - m_nUsed);
-        std::memcpy(m_buffer.get() + m_nUsed, p, n);
+        // Bytes that were made in their place (Room) are already where they belong.
+        if (p != m_buffer.get() + m_nUsed) std::memcpy(m_buffer.get() + m_nUsed, p, n);
         m_nUsed += n;
         p += n;
         size -= n;
@@ -52,6 +59,11 @@ void WriteGatherer::Reset(int64_t offset) {
 void GatheringFileHandle::Write(const void* data, size_t size) {
     CheckData();
     m_gather.Write(data, size);
+}
+
+uint8_t* GatheringFileHandle::WriteRoom(size_t size) {
+    if (!IsOpen() || m_statusOnly) return nullptr;
+    return m_gather.Room(size);
 }
 
 int64_t GatheringFileHandle::SeekToEnd() {

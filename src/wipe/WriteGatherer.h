@@ -30,6 +30,8 @@ public:
     explicit WriteGatherer(BlockSink& sink) : m_sink(sink) {}
 
     void Write(const void* data, size_t size);
+    // The place where the next `size` bytes would be gathered, when they fit in the block.
+    uint8_t* Room(size_t size);
     // Writes out whatever is gathered.
     void Drain();
     // The file position moved (with nothing pending): the next block ends at the boundary
@@ -57,6 +59,7 @@ private:
 class GatheringFileHandle : public FileHandle, private BlockSink {
 public:
     void Write(const void* data, size_t size) final;
+    uint8_t* WriteRoom(size_t size) final;
     int64_t SeekToEnd() final;
     void Truncate() final;
     void Flush() final;

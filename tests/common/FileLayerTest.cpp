@@ -2,6 +2,7 @@
 // with the POSIX layer and for Windows with the Win32 layer (run under Wine).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -43,9 +44,18 @@ std::string Pattern(size_t size, size_t seed) {
         s += static_cast<char>((i * 131 + i / 4093 + seed) % 251);
     return s;
 }
+// Every other step is made in the handle's own room, where it has room for a whole step.
 void WriteInSteps(FileHandle& file, const std::string& data) {
-    for (size_t at = 0; at < data.size(); at += 2048)
-        file.Write(data.data() + at, std::min<size_t>(2048, data.size() - at));
+    for (size_t at = 0; at < data.size(); at += 2048) {
+        const size_t n = std::min<size_t>(2048, data.size() - at);
+        uint8_t* room = at % 4096 != 0 ? file.WriteRoom(2048) : nullptr;
+        if (room == nullptr) {
+            file.Write(data.data() + at, n);
+        } else {
+            std::memcpy(room, data.data() + at, n);
+            file.Write(room, n);
+        }
+    }
 }
 
 class FileLayerTest : public ::testing::Test {

@@ -141,6 +141,7 @@ public:
     }
     ~TestHandle() override { Release(); }
 
+    uint8_t* WriteRoom(size_t size) override { return m_real->WriteRoom(size); }
     void Write(const void* data, size_t size) override {
         Check(TestLayer::kWrite, size);
         if (!m_drop) m_real->Write(data, size);
