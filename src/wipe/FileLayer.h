@@ -116,10 +116,7 @@ public:
     // Where the handle would keep the next `size` bytes before they go out, for the caller to
     // fill and then pass to Write, which spares a copy; null where it has no such room. Valid
     // until the next call on the handle.
-    virtual uint8_t* WriteRoom(size_t size) {
-        (void)size;
-        return nullptr;
-    }
+    virtual uint8_t* WriteRoom(size_t /*size*/) { return nullptr; }
     // Moves to the end; returns the new position.
     virtual int64_t SeekToEnd() = 0;
     // Cuts the file to zero bytes; the position goes to 0.
