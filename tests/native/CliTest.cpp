@@ -106,6 +106,9 @@ protected:
             dup2(open((root / "in").c_str(), O_RDONLY), 0);
             dup2(open((root / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
             dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY, 0600), 2);
+            // A program that hangs ends here (the alarm outlives exec), rather than outlive the
+            // test and go on writing.
+            alarm(30);
             if (chdir(work.c_str()) == 0 && setenv("TMPDIR", (root / "tmp").c_str(), 1) == 0)
                 execv(TIDEWIPE_CLI, argv.data());
             _exit(127);
