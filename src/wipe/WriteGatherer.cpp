@@ -36,8 +36,9 @@ void WriteGatherer::Write(const void* data, size_t size) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     while (size != 0) {
         const size_t n = std::min(size, Capacity() - m_nUsed);
-        // Bytes that were made in their place (Room) are already where they belong.
-        if (p != m_buffer.get() + m_nUsed) std::memcpy(m_buffer.get() + m_nUsed, p, n);
+        // Bytes that were made in their place (Room) are already where they belong; a caller
+        // that wrote past its room moves its own bytes, hence memmove.
+        if (p != m_buffer.get() + m_nUsed) std::memmove(m_buffer.get() + m_nUsed, p, n);
         m_nUsed += n;
         p += n;
         size -= n;
