@@ -281,13 +281,15 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
     return 0;
 }
 
-// Why a target that the engine would not take is refused, in the user's terms.
-std::string Refusal(const std::string& path) {
+// Why a target that the engine would not take is refused, in the user's terms; `attributes`
+// are what the engine saw.
+std::string Refusal(const std::string& path, int attributes) {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0) return std::strerror(errno);
     if (S_ISLNK(st.st_mode)) return "refused: a symbolic link (not followed)";
     if (S_ISDIR(st.st_mode)) return "refused: a folder";
     if (!S_ISREG(st.st_mode)) return "refused: not a regular file";
+    if ((attributes & kAttrReparsePoint) != 0) return "refused: a mount point";
     return "refused: a sparse file";
 }
 
@@ -325,6 +327,7 @@ std::string FailureText(int code, const DeleteJob::Failure& f) {
             break;
     }
     if (f.replaced) return std::string(what) + ": replaced by another file during the wipe";
+    if (f.written) return std::string(what) + ": was written to during the wipe";
     if (f.osError > 0) return std::string(what) + ": " + std::strerror(static_cast<int>(f.osError));
     return what;
 }
@@ -439,7 +442,8 @@ int main(int argc, char** argv) {
             anyPath = true;
         }
         if (!eligible) {
-            Say(Shown(path) + ": " + (path.empty() ? std::strerror(ENOENT) : Refusal(path)));
+            Say(Shown(path) + ": " +
+                (path.empty() ? std::strerror(ENOENT) : Refusal(path, job.m_nAttributes)));
             ++failed;
             continue;
         }
@@ -452,6 +456,8 @@ int main(int argc, char** argv) {
             ++failed;
             break;
         }
+        if (code == Success && job.m_failure.notDated)
+            Say(Shown(path) + ": warning: not back-dated: only its owner may change its times");
         if (code == Success) {
             ++wiped;
             if (settings.verbose)

@@ -41,49 +41,65 @@ int WipeEngine::MakeAdditionalWipeFile(const std::string& targetPath) {
     if (m_options.AddWipe == 0) return 1;
     const int64_t bytes = AnticacheBytes(m_options.nAnticacheSize);
 
-    std::string folder;
+    std::string folderPath;
     if (m_options.rAntiFolder != 0) {
-        folder = m_files.TempPath();
-        if (folder.empty()) return 0;  // no temporary folder: nowhere to write
-        if (!wipe::IsSeparator(m_files.Style(), folder.back()))
-            folder += m_files.Style() == PathStyle::kWindows ? '\\' : '/';
+        folderPath = m_files.TempPath();
+        if (folderPath.empty()) return 0;  // no temporary folder: nowhere to write
+        if (!wipe::IsSeparator(m_files.Style(), folderPath.back()))
+            folderPath += m_files.Style() == PathStyle::kWindows ? '\\' : '/';
     } else {
-        folder = DriveAndDirectory(m_files.Style(), targetPath);
+        folderPath = DriveAndDirectory(m_files.Style(), targetPath);
     }
+    std::unique_ptr<FolderHandle> own;
+    FolderHandle* folder = FolderAt(folderPath, own);
+    if (folder == nullptr) return 0;
 
-    std::string path;
-    for (int attempt = 0;; ++attempt) {
+    // Create-only, so that nothing that someone else put under the name is ever written: a
+    // name taken between the probe and the create is given up for the next one.
+    std::string name;
+    std::unique_ptr<FileHandle> file;
+    for (int attempt = 0; !file; ++attempt) {
         // Each try reseeds from the seconds clock, so a taken name recurs until the next second:
         // wait a little between tries rather than spin, and give up if the clock never moves.
         if (attempt == kMaxNameAttempts) return 0;
         if (attempt > 0) m_events.Sleep(kNameRetryMilliseconds);
         Reseed();
-        std::string name = "_c";
+        name = "_c";
         for (int i = 0; i < 6; ++i)
             name += static_cast<char>(RandomInRange('0', '9'));
-        path = folder + name + ".tmp";
-        if (!wipe::FitsPath(m_files, path)) return 0;
+        name += ".tmp";
+        if (!wipe::FitsPath(m_files, folderPath + name)) return 0;
         FileStatus status;
-        if (!m_files.GetStatus(path, status)) break;
+        if (folder->GetStatus(name, status)) continue;
+        Reseed();
+        file = folder->Open(name, OpenMode::kCreateNew);
+        if (!file && !folder->GetStatus(name, status)) return 0;  // cannot be made here
     }
-    Reseed();
+    const FileIdentity identity = file->Identity();
 
-    // Our scratch file never outlives the call: a failed pass removes it, best effort.
+    // Our scratch file never outlives the call: a failed pass removes it, best effort, and
+    // only while its name still holds it.
     auto removeScratch = [&]() {
         try {
-            m_files.Remove(path);
+            folder->Remove(name, identity);
         } catch (const FileException&) {
         }
     };
 
     uint8_t buffer[wipe::kBufferSize];
     for (int pass = 0; pass < 2; ++pass) {
-        std::unique_ptr<FileHandle> file = m_files.Open(path, OpenMode::kCreateWrite);
-        if (!file) {
-            if (pass > 0) removeScratch();
-            return 0;
+        // The second pass writes the same file again, from its start, and nothing else that
+        // may have taken its name meanwhile.
+        if (pass > 0) {
+            file = folder->Open(name, OpenMode::kReadWriteExisting);
+            if (!file || file->Identity() != identity) {
+                file.reset();
+                removeScratch();
+                return 0;
+            }
         }
         try {
+            if (pass > 0) file->Truncate();
             for (int64_t written = 0; written < bytes; written += wipe::kBufferSize) {
                 if (m_events.StopRequested()) {
                     file.reset();
@@ -106,6 +122,6 @@ int WipeEngine::MakeAdditionalWipeFile(const std::string& targetPath) {
     }
     m_events.Step(WipeStep::kAdditionalWipe);
     // A failed removal is the caller's failure: it goes up to the pipeline.
-    m_files.Remove(path);
+    folder->Remove(name, identity);
     return 1;
 }

@@ -1,6 +1,8 @@
 // Dummy file entries: a batch of small files made and removed in the target's folder, so that
 // directory entries which still held old names are reused.
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "wipe/FileLayer.h"
@@ -23,17 +25,20 @@ std::string Index(int index) {
 
 int WipeEngine::MakeDummyFileEntries() {
     const int32_t nFiles = m_options.nFiles;
-    const std::string& folder = m_target.m_strFolder;
+    const std::string& folderPath = m_target.m_strFolder;
     std::string prefix;
     for (int i = 0; i < 4; ++i)
         prefix += static_cast<char>(RandomInRange('a', 'z'));
 
-    auto dummyPath = [&](int index) { return folder + prefix + Index(index) + ".tmp"; };
+    auto dummyName = [&](int index) { return prefix + Index(index) + ".tmp"; };
 
-    // Paths that would not fit are never built; the stage then fails as a failed create does.
-    const std::string probe = folder + prefix + "*.*";
-    if (!wipe::FitsPath(m_files, probe) ||
-        (nFiles > 0 && !wipe::FitsPath(m_files, dummyPath(nFiles - 1)))) {
+    // Paths that would not fit are never built, nor made in a folder that cannot be opened;
+    // the stage then fails as a failed create does.
+    std::unique_ptr<FolderHandle> own;
+    FolderHandle* folder = nullptr;
+    if (!wipe::FitsPath(m_files, folderPath + prefix + "*.*") ||
+        (nFiles > 0 && !wipe::FitsPath(m_files, folderPath + dummyName(nFiles - 1))) ||
+        (folder = FolderAt(folderPath, own)) == nullptr) {
         m_events.DummyFileFailed();
         return 0;
     }
@@ -41,16 +46,16 @@ int WipeEngine::MakeDummyFileEntries() {
     // An entry that already starts with the prefix could be mistaken for ours: leave the folder
     // alone.
     FindResult found;
-    if (m_files.FindFirst(probe, found)) return 0;
+    if (folder->FindFirst(prefix + "*.*", found)) return 0;
 
     // What this call made and has not removed yet, so that a failure does not leave its files
-    // behind.
-    std::vector<std::string> made;
+    // behind; each is removed only while its name still holds it.
+    std::vector<std::pair<std::string, FileIdentity>> made;
     size_t removed = 0;
     auto removeMade = [&]() {
         for (; removed < made.size(); ++removed) {
             try {
-                m_files.Remove(made[removed]);
+                folder->Remove(made[removed].first, made[removed].second);
             } catch (const FileException&) {
             }
         }
@@ -63,14 +68,15 @@ int WipeEngine::MakeDummyFileEntries() {
                 removeMade();
                 return 0;
             }
-            const std::string path = dummyPath(i);
-            std::unique_ptr<FileHandle> file = m_files.Open(path, OpenMode::kCreateReadWrite);
+            // Create-only: a name that someone else took since the probe is never opened.
+            const std::string name = dummyName(i);
+            std::unique_ptr<FileHandle> file = folder->Open(name, OpenMode::kCreateNew);
             if (!file) {
                 m_events.DummyFileFailed();
                 removeMade();
                 return 0;
             }
-            made.push_back(path);
+            made.emplace_back(name, file->Identity());
             // The file layer may gather the header and write it out only at the close: a
             // failure there is this write's failure.
             try {
@@ -86,7 +92,7 @@ int WipeEngine::MakeDummyFileEntries() {
         m_events.Step(WipeStep::kMakeDummy);
 
         for (; removed < made.size(); ++removed)
-            m_files.Remove(made[removed]);
+            folder->Remove(made[removed].first, made[removed].second);
         m_events.Step(WipeStep::kDeleteDummy);
     } catch (const FileException& e) {
         if (e.m_cause == kCauseHardIO)

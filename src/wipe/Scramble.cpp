@@ -15,16 +15,19 @@ const char* const kWinLikeExtensions[10] = {"DLL", "DAT", "OCX", "DRV", "CAB",
 
 }  // namespace
 
-bool WipeEngine::Pipeline::IsFree(const std::string& path) {
-    if (!wipe::FitsPath(m_engine.m_files, path)) return false;
+bool WipeEngine::Pipeline::IsFree(const std::string& name) {
+    if (!wipe::FitsPath(m_engine.m_files, m_target.m_strFolder + name)) return false;
     FindResult found;
-    return !m_engine.m_files.FindFirst(path, found);
+    return !m_folder->FindFirst(name, found);
 }
 
-void WipeEngine::Pipeline::RenameTo(const std::string& path) {
-    m_engine.m_files.Rename(m_target.m_strPath, path);
-    m_target.m_strPath = path;
-    m_engine.CheckTarget();
+// Renamed in the folder that the check opened, and only while the name holds the checked file.
+void WipeEngine::Pipeline::RenameTo(const std::string& name) {
+    WipeTarget& t = m_target;
+    m_folder->Rename(t.m_strName, name, m_engine.m_identity);
+    t.m_strPath = t.m_strFolder + name;
+    t.m_strName = name;
+    m_engine.Describe();
 }
 
 std::string WipeEngine::Pipeline::RandomName() {
@@ -66,11 +69,10 @@ std::string WipeEngine::Pipeline::RandomName() {
 
 void WipeEngine::Pipeline::RandomRename() {
     WipeEngine& job = m_engine;
-    WipeTarget& t = m_target;
     std::string candidate;
     int collisions = 0;
     for (; collisions < kRenameAttempts; ++collisions) {
-        candidate = t.m_strFolder + RandomName();
+        candidate = RandomName();
         if (IsFree(candidate)) break;
     }
     if (collisions < kRenameAttempts) {
@@ -81,13 +83,12 @@ void WipeEngine::Pipeline::RandomRename() {
 
 void WipeEngine::Pipeline::WindowsLikeRename() {
     WipeEngine& job = m_engine;
-    WipeTarget& t = m_target;
     std::string candidate;
     int collisions = 0;
     for (; collisions < kRenameAttempts; ++collisions) {
         const int ext = job.RandomInRange(0, 9);
         const int base = job.RandomInRange(0, 9);
-        candidate = t.m_strFolder + kWinLikeNames[base] + "." + kWinLikeExtensions[ext];
+        candidate = std::string(kWinLikeNames[base]) + "." + kWinLikeExtensions[ext];
         if (IsFree(candidate)) break;
     }
     if (collisions < kRenameAttempts) RenameTo(candidate);
@@ -96,7 +97,7 @@ void WipeEngine::Pipeline::WindowsLikeRename() {
 
 void WipeEngine::Pipeline::ChangeDate() {
     FileStatus status;
-    if (!m_engine.m_files.GetStatus(m_target.m_strPath, status)) throw StageFailed();
+    ReadStatus(status);
 
     // 1 January 1998, 00:00:02 local time; the C library decides on daylight saving.
     std::tm when = {};
@@ -111,6 +112,6 @@ void WipeEngine::Pipeline::ChangeDate() {
     if (t == static_cast<std::time_t>(-1)) throw StageFailed();
 
     status.m_ctime = status.m_mtime = status.m_atime = static_cast<int64_t>(t);
-    SetTargetStatus(status);
+    if (!SetTargetStatus(status)) m_target.m_failure.notDated = true;
     m_engine.m_events.Step(WipeStep::kChangeDate);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/WipeOptions.h"
@@ -9,8 +10,9 @@
 #include "wipe/WipeEvents.h"
 #include "wipe/WipeTarget.h"
 
+#include "wipe/FileLayer.h"
+
 class Clock;
-class FileLayer;
 
 // What is done to one target and to the space around it: the eligibility check, the pipeline
 // of stages, the dummy file entries and the additional wipe space. It works on the options and
@@ -23,9 +25,10 @@ public:
     WipeEngine(const WipeEngine&) = delete;
     WipeEngine& operator=(const WipeEngine&) = delete;
 
-    // Splits the target's path into folder and name and looks the entry up. False for a
-    // missing path, a folder, temporary, sparse or offline files, links and other reparse
-    // points, and devices and pipes.
+    // Splits the target's path into folder and name, opens the folder and looks the entry up.
+    // False for a missing path, a folder, temporary, sparse or offline files, links, mount
+    // points and other reparse points, and devices and pipes. The file it saw is the one that
+    // every later step on the target must find: another under the name fails that step.
     bool CheckTarget();
     // Wipes the current target: Success, or the code of the last point passed.
     int WipeFile();
@@ -47,6 +50,11 @@ private:
 
     // Seeds the generator with the current time in whole seconds.
     void Reseed();
+    // Looks the target's name up in its folder for its on-disk name and attributes.
+    bool Describe();
+    // The folder at `path`: the checked target's own when it is that one, else one opened now
+    // and held by `own`; null when it cannot be opened.
+    FolderHandle* FolderAt(const std::string& path, std::unique_ptr<FolderHandle>& own);
 
     FileLayer& m_files;
     Clock& m_clock;
@@ -54,4 +62,10 @@ private:
     WipeTarget& m_target;
     WipeEvents& m_events;
     JobRandom m_random;
+    // The folder of the last target checked, the path it was opened for, and the file that
+    // the check saw (when it saw one it would wipe).
+    std::unique_ptr<FolderHandle> m_folder;
+    std::string m_strOpenFolder;
+    FileIdentity m_identity;
+    bool m_bChecked = false;
 };

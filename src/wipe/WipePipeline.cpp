@@ -31,13 +31,35 @@ bool WipeEngine::CheckTarget() {
     const size_t folder = wipe::FolderLength(m_files.Style(), t.m_strPath);
     t.m_strFolder = t.m_strPath.substr(0, folder);
     t.m_strName = t.m_strPath.substr(folder);
+    t.m_bFound = 0;
+    t.m_nAttributes = 0;
+    m_bChecked = false;
 
-    FindResult found;
+    // The folder is opened once, here, and every step on the target goes through it.
+    m_folder = m_files.OpenFolder(t.m_strFolder);
+    m_strOpenFolder = t.m_strFolder;
     // A wildcard would make the search report some other entry than the path names. Names on
     // POSIX may hold them: that layer describes such a path literally when it exists.
     const bool wildcard = m_files.Style() == PathStyle::kWindows &&
                           t.m_strPath.find_first_of("*?") != std::string::npos;
-    if (wildcard || !m_files.FindFirst(t.m_strPath, found)) {
+    if (wildcard || !Describe()) return false;
+    if ((t.m_nAttributes & wipe::kExcludedBits) != 0) return false;
+
+    // The entry itself, which must be the file that was described: it names the file that
+    // every later step must find.
+    FileStatus status;
+    if (!m_folder->GetStatus(t.m_strName, status) ||
+        (status.m_attribute & wipe::kExcludedBits) != 0)
+        return false;
+    m_identity = status.m_identity;
+    m_bChecked = true;
+    return true;
+}
+
+bool WipeEngine::Describe() {
+    WipeTarget& t = m_target;
+    FindResult found;
+    if (!m_folder || !m_folder->FindFirst(t.m_strName, found)) {
         t.m_bFound = 0;
         t.m_nAttributes = 0;
         return false;
@@ -45,7 +67,13 @@ bool WipeEngine::CheckTarget() {
     t.m_strFoundName = found.name;
     t.m_bFound = 1;
     t.m_nAttributes = static_cast<int>(found.attributes);
-    return (found.attributes & wipe::kExcludedBits) == 0;
+    return true;
+}
+
+FolderHandle* WipeEngine::FolderAt(const std::string& path, std::unique_ptr<FolderHandle>& own) {
+    if (m_folder && path == m_strOpenFolder) return m_folder.get();
+    own = m_files.OpenFolder(path);
+    return own.get();
 }
 
 int WipeEngine::WipeFile() {
@@ -66,6 +94,7 @@ int WipeEngine::Pipeline::Run() {
     } catch (const FileException& e) {
         m_target.m_failure.cause = e.m_cause;
         m_target.m_failure.osError = e.m_lOsError;
+        m_target.m_failure.replaced = dynamic_cast<const FileReplaced*>(&e) != nullptr;
         if (e.m_cause == kCauseHardIO) m_engine.m_events.HardwareError();
     } catch (const StageFailed&) {
     } catch (const std::exception&) {
@@ -78,7 +107,6 @@ void WipeEngine::Pipeline::RunStages() {
     WipeEngine& job = m_engine;
     WipeOptions& o = m_options;
     WipeTarget& t = m_target;
-    FileLayer& files = job.m_files;
 
     job.Reseed();
     if (static_cast<uint32_t>(o.m_nBufferSize) == 0 ||
@@ -87,22 +115,31 @@ void WipeEngine::Pipeline::RunStages() {
     }
 
     m_code = ErrGetAttributes;
+    // Only a target that the check took is wiped, in the folder it opened.
+    if (!job.m_bChecked || !job.m_folder || job.m_strOpenFolder != t.m_strFolder)
+        throw StageFailed();
+    m_folder = job.m_folder.get();
     FileStatus status;
-    if (!files.GetStatus(t.m_strPath, status)) throw StageFailed();
+    ReadStatus(status);
     if (status.m_size > wipe::kMaxFileSize) {
         m_code = ErrFileTooLarge;
         throw StageFailed();
     }
 
+    // Only the attributes, and only when there are some to clear: the times stay exact.
     m_code = ErrChangeAttributes;
-    status.m_attribute &= ~wipe::kProtectionBits;
-    SetTargetStatus(status);
+    if ((status.m_attribute & wipe::kProtectionBits) != 0) {
+        FileStatus cleared;
+        cleared.m_attribute = status.m_attribute & ~wipe::kProtectionBits;
+        SetTargetStatus(cleared);
+    }
     job.m_events.Step(WipeStep::kDeleteAttributes);
 
     m_code = ErrOpen;
-    if (!files.GetStatus(t.m_strPath, status)) throw StageFailed();
+    ReadStatus(status);
     job.Reseed();
-    m_size = status.m_size;
+    m_size = m_expected = status.m_size;
+    m_bSizeKnown = true;
 
     OverwritePasses();
     ClosingMark();
@@ -121,9 +158,12 @@ void WipeEngine::Pipeline::RunStages() {
     m_code = ErrChangeDate;
     if (o.Date != 0) ChangeDate();
 
+    // A last look: bytes written since the last check would otherwise leave with the file, or
+    // stay in a kept one, unreached.
     m_code = ErrDelete;
+    ReadStatus(status);
     if (o.bNotDel == 0) {
-        files.Remove(t.m_strPath);
+        m_folder->Remove(t.m_strName, job.m_identity);
         job.m_events.Step(WipeStep::kDelete);
     }
 }
@@ -134,30 +174,49 @@ void WipeEngine::Pipeline::CheckStop() {
     throw StageFailed();
 }
 
-void WipeEngine::Pipeline::OpenTarget(OpenMode mode) {
-    CheckStop();
-    m_file = m_engine.m_files.Open(m_target.m_strPath, mode, &m_target.m_failure.cause,
-                                   &m_target.m_failure.osError);
-    if (!m_file) throw StageFailed();
-    const FileIdentity identity = m_file->Identity();
-    if (!m_identity) {
-        m_identity = identity;
-    } else if (identity != *m_identity) {
-        m_file.reset();  // nothing was written through it
+void WipeEngine::Pipeline::ReadStatus(FileStatus& status) {
+    if (!m_folder->GetStatus(m_target.m_strName, status)) throw StageFailed();
+    if (status.m_identity != m_engine.m_identity) {
         m_target.m_failure.replaced = true;
+        throw StageFailed();
+    }
+    if (m_bSizeKnown && status.m_size != m_expected) {
+        m_target.m_failure.written = true;
         throw StageFailed();
     }
 }
 
-void WipeEngine::Pipeline::SetTargetStatus(const FileStatus& status) {
+void WipeEngine::Pipeline::OpenTarget(OpenMode mode) {
+    CheckStop();
+    m_file = m_folder->Open(m_target.m_strName, mode, &m_target.m_failure.cause,
+                            &m_target.m_failure.osError);
+    if (!m_file) throw StageFailed();
+    if (m_file->Identity() != m_engine.m_identity) {
+        m_file.reset();  // nothing was written through it
+        m_target.m_failure.replaced = true;
+        throw StageFailed();
+    }
+    if (mode != OpenMode::kStatusOnly) CheckSize();
+}
+
+void WipeEngine::Pipeline::CheckSize() {
+    if (m_file->Size() == m_expected) return;
+    m_file.reset();
+    m_target.m_failure.written = true;
+    throw StageFailed();
+}
+
+bool WipeEngine::Pipeline::SetTargetStatus(const FileStatus& status) {
     OpenTarget(OpenMode::kStatusOnly);
-    m_file->SetStatus(status);
+    const bool done = m_file->SetStatus(status);
     m_file->Close();
     m_file.reset();
+    return done;
 }
 
 void WipeEngine::Pipeline::CloseTarget() {
     m_file->Flush();
+    CheckSize();
     m_file->Close();
     m_file.reset();
 }
@@ -212,6 +271,7 @@ void WipeEngine::Pipeline::OverwritePasses() {
 void WipeEngine::Pipeline::ClosingMark() {
     OpenTarget(OpenMode::kReadWriteExisting);
     m_file->Write("X", 1);
+    if (m_expected == 0) m_expected = 1;
     CloseTarget();
     m_engine.m_events.Step(WipeStep::kOverwrite);
 }
@@ -235,6 +295,7 @@ void WipeEngine::Pipeline::Overrun() {
         const int left = o.m_nOverrun - offset;
         m_file->Write(m_buffer, static_cast<size_t>(left < kBufferSize ? left : kBufferSize));
     }
+    m_expected += o.m_nOverrun;
     CloseTarget();
     job.m_events.Step(WipeStep::kOverrun);
 }
@@ -244,6 +305,7 @@ void WipeEngine::Pipeline::Truncate() {
     // whatever file the path names by then.
     OpenTarget(OpenMode::kReadWriteExisting);
     m_file->Truncate();
+    m_expected = 0;
     CloseTarget();
     m_engine.m_events.Step(WipeStep::kTruncate);
 }

@@ -4,12 +4,15 @@
 
 // Why the last wipe of a target failed, for front ends that name the system's reason: the file
 // layer's cause and the system's error number (0 when there is none, as for a failed status
-// read), and whether a stop request or a swapped file ended it.
+// read), and whether a stop request, a swapped file or another's writes ended it; and what a
+// wipe that went through had to leave out.
 struct WipeFailure {
     int cause = 0;
     long osError = 0;
     bool stopped = false;
-    bool replaced = false;  // a reopen found another file under the name
+    bool replaced = false;  // a step found another file under the name than the check saw
+    bool written = false;   // the file's size changed under the wipe: someone wrote to it
+    bool notDated = false;  // the times were left: only the file's owner may set them
 };
 
 // The current target of a job. The engine reads the path, splits it, looks it up and, after

@@ -82,10 +82,10 @@ void GatheringFileHandle::Truncate() {
     m_gather.Reset(0);
 }
 
-void GatheringFileHandle::SetStatus(const FileStatus& status) {
+bool GatheringFileHandle::SetStatus(const FileStatus& status) {
     CheckOpen();
     m_gather.Drain();
-    SystemSetStatus(status);
+    return SystemSetStatus(status);
 }
 
 void GatheringFileHandle::Flush() {

@@ -66,7 +66,11 @@ public:
     // A write-out failure that an earlier call already reported is not reported again.
     void Close() final;
     // Gathered data goes out first, so that it cannot change the times afterwards.
-    void SetStatus(const FileStatus& status) final;
+    bool SetStatus(const FileStatus& status) final;
+    int64_t Size() final {
+        CheckOpen();
+        return SystemSize();
+    }
 
 protected:
     // A status-only handle refuses data calls at once, as a closed one does.
@@ -80,7 +84,8 @@ protected:
     // Cuts the file to zero bytes and moves to its start.
     virtual void SystemTruncate() = 0;
     virtual void SystemFlush() = 0;
-    virtual void SystemSetStatus(const FileStatus& status) = 0;
+    virtual bool SystemSetStatus(const FileStatus& status) = 0;
+    virtual int64_t SystemSize() = 0;
     // Releases the file in every case, and throws only after that.
     virtual void SystemClose() = 0;
 

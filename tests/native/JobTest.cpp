@@ -191,7 +191,7 @@ public:
                 realfiles::Write(dir.Path() + name, Original(std::stoul(entry.substr(eq + 1))));
                 FileStatus status;
                 status.m_attribute = kAttrReadOnly;
-                if (ro) files.Open(At(name), OpenMode::kStatusOnly)->SetStatus(status);
+                if (ro) files.OpenAt(At(name), OpenMode::kStatusOnly)->SetStatus(status);
             }
         }
         files.calls.clear();
@@ -217,7 +217,7 @@ public:
             out += "r" + std::to_string(hash % 10000);
         }
         FileStatus status;
-        if (files.GetStatus(At(name), status)) {
+        if (files.StatusAt(At(name), status)) {
             const std::time_t when = static_cast<std::time_t>(status.m_mtime);
             char date[32];
             std::strftime(date, sizeof(date), "%Y-%m-%d %H:%M:%S", std::localtime(&when));
@@ -370,7 +370,7 @@ const Scenario kScenarios[] = {
     ROW(held, "a.txt=10 b.txt=10", "%a.txt %b.txt",
         "NG (code=2) : a.txt|NG (code=10) : b.txt|=0/2)|\nE 40010: 'a.txt' : Fail to Open; E "
         "40010: 'b.txt' : File Exceed 2Gbytes; \na.txt:10:= b.txt:10:= \n",
-        c.held = c.files.Open(c.At("a.txt"), OpenMode::kReadWriteExisting);
+        c.held = c.files.OpenAt(c.At("a.txt"), OpenMode::kReadWriteExisting);
         c.files.inflated[c.At("b.txt")] = 2147000001),
     ROW(largest, "a.txt=10", "%a.txt", "OK a.txt|=1/0)|\n\na.txt:10:= \n 1", c.Keep(),
         c.job.nOvwr = 0, c.files.inflated[c.At("") + "a.txt"] = 2147000000),
@@ -488,13 +488,14 @@ TEST_F(Job, EveryFailingCallLeavesOnlyWhatItMust) {
     };
     const Run runs[] = {
         {false, kCauseGeneric,
-         "E1 02 12 12 12 22 22 32 32 32 32 32 32 32 32 32 .2 .2 .2 .2 .2 .2 .2 32 32 32 32 32 42 "
-         "42 42 42 42 42 42 42 42 .2 52 .2 .2 52 .2 62 62 62 62 72 .2 .1d .1 .1 .1d .1 .1 .1s .1s "
-         ".2 .1d .1 .1 .1d .1 .1 .1s .1s "},
+         "E1 E1 E1 02 22 22 22 32 32 32 32 32 32 32 32 32 32 32 32 .2 .2 .2 .2 .2 .2 .2 .2 32 32 "
+         "32 32 32 32 32 42 42 42 42 42 42 42 42 42 42 42 42 42 .2 52 .2 .2 52 .2 62 62 62 62 72 "
+         "72 .2 .1d .1 .1 .1d .1 .1 .1s .1s .2 .1d .1 .1 .1d .1 .1 .1s .1s "},
         {false, kCauseHardIO,
-         "E1 02 12 12h 12h 22 22 32h 32h 32h 32h 32 32h 32h 32h 32h .2 .2 .2 .2 .2 .2 .2 32h 32 "
-         "32h 32h 32h 42 42h 42h 42h 42h 42 42h 42h 42h .2 52h .2 .2 52h .2 62 62 62h 62h 72h .2 "
-         ".1d .1d .1d .1d .1d .1d .1h .1h .2 .1d .1d .1d .1d .1d .1d .1h .1h "},
+         "E1 E1 E1 02 22 22 22h 32h 32h 32h 32h 32h 32 32h 32h 32h 32h 32h 32h .2 .2 .2 .2 .2 .2 "
+         ".2 .2 32h 32 32h 32h 32h 32h 32h 42 42h 42h 42h 42h 42h 42h 42 42h 42h 42h 42h 42h .2 "
+         "52h .2 .2 52h .2 62 62 62h 62h 72 72h .2 .1d .1d .1d .1d .1d .1d .1h .1h .2 .1d .1d .1d "
+         ".1d .1d .1d .1h .1h "},
         {true, kCauseGeneric, nullptr},  // the same as the first
     };
     for (const Run& r : runs) {
@@ -575,12 +576,12 @@ TEST_F(Job, TakenScratchNames) {
     }
     // Taken between the probe and the open by a program that holds it: the additional wipe is
     // given up, and that file is left alone.
-    PlatformLayer other;
+    TestLayer other;
     std::unique_ptr<FileHandle> theirs;
     files.hook = [&](const TestLayer::Call& c) {
         if (c.op != TestLayer::kOpen || c.path.find("_c") == std::string::npos || theirs) return;
         realfiles::Write(files.Native(c.path), "theirs");
-        theirs = other.Open(files.Native(c.path), OpenMode::kReadWriteExisting);
+        theirs = other.OpenAt(c.path, OpenMode::kReadWriteExisting);
     };
     MakeEntries("a.txt=10");
     job.RunJob(At("a.txt"));
@@ -591,30 +592,153 @@ TEST_F(Job, TakenScratchNames) {
     EXPECT_EQ(realfiles::Read(dir.Path() + Left()[0]), "theirs");
 }
 
-// A file swapped for another between two stages fails the stage that meets it, and the other
-// file is never written. (Before the first open there is nothing to tell them apart.)
-TEST_F(Job, ASwappedFileIsLeftAlone) {
-    std::string codes;
-    for (int k = 2;; ++k) {
-        MakeEntries("a.txt=10");
-        int opens = 0;
-        files.hook = [&](const TestLayer::Call& c) {
-            if (c.op != TestLayer::kOpen || c.path != job.m_strPath || ++opens != k) return;
-            // Made before the old one goes, so that it cannot reuse the old file's number.
-            realfiles::Write(files.Native(c.path) + "~", "other");
-            std::filesystem::rename(std::filesystem::u8path(files.Native(c.path) + "~"),
-                                    std::filesystem::u8path(files.Native(c.path)));
-        };
+// An attacker who may write to the target's folder acts once, at the n-th call of a whole job
+// with every stage on, for every n after the check: plants hard links to another file under
+// every scratch and dummy name of the job (and in place of the scratch file between its
+// passes), moves another file onto the target's current name, appends to the target, or swaps
+// the target's folder for a link to another folder that holds a file of the same name. Every
+// other file keeps its bytes, name and times; a run says "OK" only where the target is gone
+// (or, kept, holds no byte that no pass reached) and nothing of the job's own is left; and
+// every attack but the swap changes the outcome of some run.
+TEST_F(Job, AnAttackerAtAnyCallReachesNoOtherFile) {
+    namespace fs = std::filesystem;
+    enum Attack { kPlantLinks, kMoveOnto, kAppend, kSwapFolder };
+    const std::string home = dir.Path() + "home/", sub = home + "sub/";
+    const std::string victim = dir.Path() + "victim/", decoy = dir.Path() + "decoy";
+    const std::string moved = dir.Path() + "moved";
+    auto u8 = [](const std::string& path) { return fs::u8path(path); };
+    auto identity = [this](const std::string& path) {
+        FileStatus status;
+        return files.StatusAt(path, status) ? status.m_identity : FileIdentity();
+    };
+
+    std::vector<std::string> scratch;  // the job's own names, from a run that meets nothing
+    FileIdentity target;
+    fs::file_time_type victimTime, decoyTime;
+    auto setUp = [&](bool keep) {
+        std::error_code ignored;
+        fs::remove_all(u8(home), ignored);
+        fs::remove_all(u8(victim), ignored);
+        realfiles::MakeFolder(sub);
+        realfiles::MakeFolder(victim);
+        realfiles::Write(sub + "a.txt", Original(3000));
+        realfiles::Write(victim + "a.txt", "victim");
+        realfiles::Write(decoy, "decoy");
+        target = identity(sub + "a.txt");
+        victimTime = fs::last_write_time(u8(victim + "a.txt"));
+        decoyTime = fs::last_write_time(u8(decoy));
         log.clear();
-        job.RunJob(At("a.txt"));
-        files.hook = nullptr;
-        if (opens < k) break;
-        codes += log.substr(log.find("NG (code=") + 9, 1);
-        EXPECT_TRUE(job.m_failure.replaced);
-        EXPECT_EQ(Left().size(), 1u);
-        EXPECT_EQ(realfiles::Read(files.Native(job.m_strPath)), "other");
+        ui.events.clear();
+        files.calls.clear();
+        job.nOvwr = job.nFiles = 1;
+        job.AddWipe = job.m_nOverrun = job.rZLen = job.Date = job.Dummy = 1;
+        job.nAnticacheSize = job.bAntiOneShot = job.rAntiFolder = job.DummySkip = 0;
+        job.rRen = 2;
+        job.rZLen = keep ? 0 : 1;
+        job.bNotDel = keep ? 1 : 0;
+    };
+    auto outcome = [&]() {
+        std::string all = log;
+        for (const std::string& e : ui.events)
+            all += e;
+        return all;
+    };
+
+    setUp(false);
+    static const std::regex ours("(_c[0-9]{6}|[a-z]{4}[0-9]{2})\\.tmp");
+    size_t checked = 0;  // the call that took the target's identity
+    files.hook = [&](const TestLayer::Call& c) {
+        const std::string path = files.Native(c.path);
+        const std::string name = path.substr(path.find_last_of("/\\") + 1);
+        if (c.op == TestLayer::kStat && checked == 0) checked = files.calls.size();
+        if (c.op == TestLayer::kOpen && std::regex_match(name, ours) &&
+            std::find(scratch.begin(), scratch.end(), path) == scratch.end())
+            scratch.push_back(path);
+    };
+    job.RunJob(At("home/sub/a.txt"));
+    ASSERT_EQ(scratch.size(), 3u);  // a scratch file, and a dummy file in each of two batches
+    ASSERT_NE(log.find("OK :"), std::string::npos);
+
+    for (const Attack attack : {kPlantLinks, kMoveOnto, kAppend, kSwapFolder}) {
+        if (kOnWindows && attack == kSwapFolder) continue;  // no folder links to swap in
+        const bool keep = attack == kAppend;
+        setUp(keep);
+        job.RunJob(At("home/sub/a.txt"));
+        const std::string clean = outcome();
+        int changed = 0;
+        for (size_t n = checked + 1;; ++n) {
+            setUp(keep);
+            std::string movedTo;
+            fs::file_time_type movedTime;
+            bool attacked = false;
+            bool wiped = false;  // the pipeline is over: the dummy stage began
+            files.hook = [&](const TestLayer::Call& c) {
+                wiped = wiped || (c.op == TestLayer::kFind && c.path.back() == '*');
+                if (files.calls.size() != n) return;
+                attacked = true;
+                std::error_code ignored;
+                const std::string current = files.Native(job.m_strPath);
+                switch (attack) {
+                    case kPlantLinks:
+                        // Another may unlink the job's own scratch file: it is theirs to name.
+                        for (const std::string& p : scratch) {
+                            if (fs::exists(u8(p)) && identity(p) != identity(decoy))
+                                fs::remove(u8(p), ignored);
+                            fs::create_hard_link(u8(decoy), u8(p), ignored);
+                        }
+                        break;
+                    case kMoveOnto:
+                        realfiles::Write(moved, "moved");
+                        movedTime = fs::last_write_time(u8(moved));
+                        fs::rename(u8(moved), u8(current), ignored);
+                        if (!ignored) movedTo = current;
+                        break;
+                    case kAppend:
+                        if (fs::exists(u8(current)))
+                            std::ofstream(u8(current), std::ios::app | std::ios::binary)
+                                << "APPENDED";
+                        break;
+                    case kSwapFolder:
+                        fs::rename(u8(home + "sub"), u8(home + "sub.old"));
+                        fs::create_directory_symlink(u8(victim), u8(home + "sub"));
+                        break;
+                }
+            };
+            job.RunJob(At("home/sub/a.txt"));
+            files.hook = nullptr;
+            if (!attacked) break;
+            SCOPED_TRACE(std::to_string(attack) + " at " + std::to_string(n) + ": " +
+                         std::to_string(files.calls[n - 1].op) + " " + files.calls[n - 1].path);
+            changed += outcome() != clean;
+
+            EXPECT_TRUE(files.openPaths.empty());
+            EXPECT_EQ(realfiles::Read(victim + "a.txt"), "victim");
+            EXPECT_EQ(fs::last_write_time(u8(victim + "a.txt")), victimTime);
+            EXPECT_EQ(realfiles::Read(decoy), "decoy");
+            EXPECT_EQ(fs::last_write_time(u8(decoy)), decoyTime);
+            if (!movedTo.empty()) {
+                EXPECT_EQ(realfiles::Read(movedTo), "moved");
+                EXPECT_EQ(fs::last_write_time(u8(movedTo)), movedTime);
+            }
+            // What the tree holds: the decoys, and the target where the run says it stays.
+            const bool ok = log.find("OK :") != std::string::npos;
+            int targets = 0;
+            for (const auto& e : fs::recursive_directory_iterator(u8(dir.Path()))) {
+                if (!e.is_regular_file() || e.is_symlink()) continue;
+                const std::string path = e.path().u8string();
+                const std::string bytes = realfiles::Read(path);
+                if (bytes == "decoy" || bytes == "victim" || bytes == "moved") continue;
+                EXPECT_TRUE(identity(path) == target) << path;
+                ++targets;
+                EXPECT_TRUE(!ok || wiped || bytes.find("APPENDED") == std::string::npos);
+            }
+            // (A file moved onto its name ends the target itself.)
+            EXPECT_EQ(targets, (ok && !keep) || !movedTo.empty() ? 0 : 1);
+            EXPECT_TRUE(ok || job.m_failure.replaced || job.m_failure.written) << log;
+        }
+        // Through the folder that the check opened, a swapped folder changes nothing at all.
+        EXPECT_EQ(changed > 0, attack != kSwapFolder) << attack;
     }
-    EXPECT_EQ(codes, "233346");
 }
 
 // Names in a script of several bytes a character: letters for the name's bytes where the path

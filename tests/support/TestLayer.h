@@ -21,7 +21,7 @@ constexpr bool kOnWindows = false;
 #endif
 
 // The platform's real file layer with what the engine's tests need around it:
-// - a record of every call;
+// - a record of every call, folder steps named by folder and name together, as paths;
 // - one injected fault: the n-th call from now fails as that kind of call fails (a result for
 //   status reads, searches and opens, a FileException for the rest; a failed Close still
 //   releases the file);
@@ -33,7 +33,22 @@ constexpr bool kOnWindows = false;
 //   cannot be removed or renamed.
 class TestLayer : public FileLayer {
 public:
-    enum Op { kStat, kOpen, kMove, kDel, kFind, kTemp, kWrite, kSeek, kCut, kFlush, kClose, kSet };
+    enum Op {
+        kStat,
+        kOpen,
+        kMove,
+        kDel,
+        kFind,
+        kTemp,
+        kWrite,
+        kSeek,
+        kCut,
+        kFlush,
+        kClose,
+        kSet,
+        kSize,
+        kDir
+    };
     struct Call {
         Op op;
         std::string path;
@@ -42,7 +57,7 @@ public:
 
     std::vector<Call> calls;
     std::function<void(const Call&)> hook;
-    // Path as the engine names it -> the size its status reports.
+    // Path as the engine names it -> the size its status reports, until it is cut.
     std::map<std::string, int64_t> inflated;
     // What TempPath answers, when set.
     std::string tempPath;
@@ -66,6 +81,11 @@ public:
         return true;
     }
     FileException Fault(const std::string& path) const { return {m_cause, 1000 + m_cause, path}; }
+    // What a failed open reports for the injected fault.
+    void Refuse(int* cause, long* osError) const {
+        if (cause != nullptr) *cause = m_cause;
+        if (osError != nullptr) *osError = 1000 + m_cause;
+    }
 
     bool Pretending() const { return pretendWindows && !kOnWindows; }
     // A path as the engine names it, on the real file system, and back.
@@ -80,28 +100,13 @@ public:
         if (Pretending()) std::replace(out.begin(), out.end(), '/', '\\');
         return out;
     }
+    void RefuseIfOpen(const std::string& path) const {
+        if (Pretending() && openPaths.count(Native(path)) != 0)
+            throw FileException(kCauseSharingViolation, 32, path);
+    }
 
-    bool GetStatus(const std::string& path, FileStatus& status) override {
-        if (Enter(kStat, path) || !m_real.GetStatus(Native(path), status)) return false;
-        const auto it = inflated.find(path);
-        if (it != inflated.end()) status.m_size = it->second;
-        return true;
-    }
-    std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode, int* cause = nullptr,
-                                     long* osError = nullptr) override;
-    void Rename(const std::string& from, const std::string& to) override {
-        if (Enter(kMove, from)) throw Fault(from);
-        RefuseIfOpen(Native(from));
-        m_real.Rename(Native(from), Native(to));
-    }
-    void Remove(const std::string& path) override {
-        if (Enter(kDel, path)) throw Fault(path);
-        RefuseIfOpen(Native(path));
-        m_real.Remove(Native(path));
-    }
-    bool FindFirst(const std::string& pattern, FindResult& found) override {
-        return !Enter(kFind, pattern) && m_real.FindFirst(Native(pattern), found);
-    }
+    std::unique_ptr<FolderHandle> OpenFolder(const std::string& folder, int* cause = nullptr,
+                                             long* osError = nullptr) override;
     std::string TempPath() override {
         if (Enter(kTemp, "")) return "";
         return tempPath.empty() ? m_real.TempPath() : tempPath;
@@ -120,12 +125,18 @@ public:
     }
     PathStyle Style() const override { return Pretending() ? PathStyle::kWindows : m_real.Style(); }
 
-private:
-    void RefuseIfOpen(const std::string& native) const {
-        if (Pretending() && openPaths.count(native) != 0)
-            throw FileException(kCauseSharingViolation, 32, native);
+    // For the tests themselves, by path and outside the record: a path's folder and name.
+    std::pair<std::unique_ptr<FolderHandle>, std::string> Split(const std::string& path) {
+        const size_t folder = Native(path).find_last_of(kOnWindows ? "/\\" : "/") + 1;
+        return {m_real.OpenFolder(Native(path).substr(0, folder)), Native(path).substr(folder)};
     }
+    bool StatusAt(const std::string& path, FileStatus& status) {
+        auto [folder, name] = Split(path);
+        return folder && folder->GetStatus(name, status);
+    }
+    std::unique_ptr<FileHandle> OpenAt(const std::string& path, OpenMode mode);
 
+private:
     PlatformLayer m_real;
     int m_failIn = 0;
     int m_cause = kCauseGeneric;
@@ -135,8 +146,8 @@ private:
 // A handle of the test layer: each call recorded, and the one to fail failing.
 class TestHandle : public FileHandle {
 public:
-    TestHandle(TestLayer& layer, std::unique_ptr<FileHandle> real, std::string path, bool drop)
-        : m_layer(layer), m_real(std::move(real)), m_path(std::move(path)), m_drop(drop) {
+    TestHandle(TestLayer& layer, std::unique_ptr<FileHandle> real, std::string path)
+        : m_layer(layer), m_real(std::move(real)), m_path(std::move(path)) {
         m_layer.openPaths.insert(m_layer.Native(m_path));
     }
     ~TestHandle() override { Release(); }
@@ -144,12 +155,22 @@ public:
     uint8_t* WriteRoom(size_t size) override { return m_real->WriteRoom(size); }
     void Write(const void* data, size_t size) override {
         Check(TestLayer::kWrite, size);
-        if (!m_drop) m_real->Write(data, size);
+        if (m_layer.inflated.count(m_path) == 0) m_real->Write(data, size);
     }
     int64_t SeekToEnd() override { return Check(TestLayer::kSeek).SeekToEnd(); }
-    void Truncate() override { Check(TestLayer::kCut).Truncate(); }
+    void Truncate() override {
+        Check(TestLayer::kCut).Truncate();
+        m_layer.inflated.erase(m_path);
+    }
     void Flush() override { Check(TestLayer::kFlush).Flush(); }
-    void SetStatus(const FileStatus& status) override { Check(TestLayer::kSet).SetStatus(status); }
+    int64_t Size() override {
+        const int64_t real = Check(TestLayer::kSize).Size();
+        const auto it = m_layer.inflated.find(m_path);
+        return it != m_layer.inflated.end() ? it->second : real;
+    }
+    bool SetStatus(const FileStatus& status) override {
+        return Check(TestLayer::kSet).SetStatus(status);
+    }
     void Close() override {
         const bool fail = m_layer.Enter(TestLayer::kClose, m_path);
         Release();  // the real Close lets go of the file whatever it reports
@@ -172,18 +193,70 @@ private:
     TestLayer& m_layer;
     std::unique_ptr<FileHandle> m_real;
     std::string m_path;
-    bool m_drop;
     bool m_open = true;
 };
 
-inline std::unique_ptr<FileHandle> TestLayer::Open(const std::string& path, OpenMode mode,
-                                                   int* cause, long* osError) {
-    if (Enter(kOpen, path)) {
-        if (cause != nullptr) *cause = m_cause;
-        if (osError != nullptr) *osError = 1000 + m_cause;
+// A folder of the test layer: its steps recorded under the folder's path and the name.
+class TestFolder : public FolderHandle {
+public:
+    TestFolder(TestLayer& layer, std::unique_ptr<FolderHandle> real, std::string path)
+        : m_layer(layer), m_real(std::move(real)), m_path(std::move(path)) {}
+
+    bool GetStatus(const std::string& name, FileStatus& status) override {
+        const std::string path = m_path + name;
+        if (m_layer.Enter(TestLayer::kStat, path) || !m_real->GetStatus(name, status)) return false;
+        const auto it = m_layer.inflated.find(path);
+        if (it != m_layer.inflated.end()) status.m_size = it->second;
+        return true;
+    }
+    std::unique_ptr<FileHandle> Open(const std::string& name, OpenMode mode, int* cause = nullptr,
+                                     long* osError = nullptr) override {
+        const std::string path = m_path + name;
+        if (m_layer.Enter(TestLayer::kOpen, path)) {
+            m_layer.Refuse(cause, osError);
+            return nullptr;
+        }
+        std::unique_ptr<FileHandle> real = m_real->Open(name, mode, cause, osError);
+        if (!real) return nullptr;
+        return std::make_unique<TestHandle>(m_layer, std::move(real), path);
+    }
+    void Rename(const std::string& from, const std::string& to,
+                const FileIdentity& expected) override {
+        const std::string path = m_path + from;
+        if (m_layer.Enter(TestLayer::kMove, path)) throw m_layer.Fault(path);
+        m_layer.RefuseIfOpen(path);
+        m_real->Rename(from, to, expected);
+    }
+    void Remove(const std::string& name, const FileIdentity& expected) override {
+        const std::string path = m_path + name;
+        if (m_layer.Enter(TestLayer::kDel, path)) throw m_layer.Fault(path);
+        m_layer.RefuseIfOpen(path);
+        m_real->Remove(name, expected);
+    }
+    bool FindFirst(const std::string& pattern, FindResult& found) override {
+        return !m_layer.Enter(TestLayer::kFind, m_path + pattern) &&
+               m_real->FindFirst(pattern, found);
+    }
+
+private:
+    TestLayer& m_layer;
+    std::unique_ptr<FolderHandle> m_real;
+    std::string m_path;
+};
+
+inline std::unique_ptr<FolderHandle> TestLayer::OpenFolder(const std::string& folder, int* cause,
+                                                           long* osError) {
+    if (Enter(kDir, folder)) {
+        Refuse(cause, osError);
         return nullptr;
     }
-    std::unique_ptr<FileHandle> real = m_real.Open(Native(path), mode, cause, osError);
+    std::unique_ptr<FolderHandle> real = m_real.OpenFolder(Native(folder), cause, osError);
     if (!real) return nullptr;
-    return std::make_unique<TestHandle>(*this, std::move(real), path, inflated.count(path) != 0);
+    return std::make_unique<TestFolder>(*this, std::move(real), folder);
+}
+
+inline std::unique_ptr<FileHandle> TestLayer::OpenAt(const std::string& path, OpenMode mode) {
+    auto [folder, name] = Split(path);
+    std::unique_ptr<FileHandle> real = folder ? folder->Open(name, mode) : nullptr;
+    return real ? std::make_unique<TestHandle>(*this, std::move(real), path) : nullptr;
 }

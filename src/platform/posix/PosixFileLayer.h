@@ -6,26 +6,32 @@
 
 // The file layer on POSIX systems (Linux first).
 //
+// - A folder is its open descriptor, and every step on its entries is made relative to it
+//   (openat, fstatat without following links, renameat2 with RENAME_NOREPLACE, unlinkat), so
+//   a folder swapped for another or for a link after it was opened changes nothing.
 // - Exclusive sharing is an exclusive flock taken at open without waiting; a file that another
 //   opener holds fails to open with kCauseSharingViolation. The lock binds only openers that
-//   also lock, as the system offers nothing stronger.
+//   also lock, as the system offers nothing stronger. A status write that would change a
+//   file's permissions asks for the same lock first, so that a held file is refused before
+//   anything of it changes.
 // - Only regular files are opened: a device or pipe named as a target is refused (access
-//   denied) rather than written to, and a link in the last place of the path is never
-//   followed. The directory search reports a link as a reparse point and a device, pipe or
-//   socket as a device.
+//   denied) rather than written to, and a link is never followed. The directory search reports
+//   a link or a mount point as a reparse point and a device, pipe or socket as a device.
 // - Attributes: read-only is the owner's write bit; directory and sparse are reported; hidden,
 //   system, archive, temporary and offline do not exist here (reported never, ignored when set).
 //   A file without any of these reads as kAttrNormal.
 // - Creation time is not kept by the system in a settable form: it reads as the last-write
-//   time, and writing it does nothing.
+//   time, and writing it does nothing. Only a file's owner may set its times: for another's
+//   file that this process may write, SetStatus leaves them and says so.
+// - A status-only open reads no data but needs read permission, so that status writes go
+//   through the descriptor itself and nothing needs /proc; a file that this process may not
+//   read could not be wiped anyway.
+// - Removal cannot be tied to a file on Linux: Remove checks the name right before it removes
+//   it, which narrows the window to the two calls but cannot close it.
 class PosixFileLayer : public FileLayer {
 public:
-    bool GetStatus(const std::string& path, FileStatus& status) override;
-    std::unique_ptr<FileHandle> Open(const std::string& path, OpenMode mode, int* cause = nullptr,
-                                     long* osError = nullptr) override;
-    void Rename(const std::string& from, const std::string& to) override;
-    void Remove(const std::string& path) override;
-    bool FindFirst(const std::string& pattern, FindResult& found) override;
+    std::unique_ptr<FolderHandle> OpenFolder(const std::string& folder, int* cause = nullptr,
+                                             long* osError = nullptr) override;
     std::string TempPath() override;
     size_t Length(const std::string& text) const override;
     PathLimits Limits() const override;
