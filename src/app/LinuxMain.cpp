@@ -148,9 +148,10 @@ const char kHelp[] =
     "  -h, --help                show this help and exit\n"
     "  -V, --version             show the version and exit\n"
     "\n"
-    "Links, folders, devices, pipes and sockets are refused. Overwriting in place cannot\n"
-    "reach copies that the file system or the device keeps elsewhere (copy-on-write and\n"
-    "log-structured file systems, journals, SSDs, snapshots, backups): see tidewipe(1).\n"
+    "Links, folders, devices, pipes, sockets and mount points are refused. Overwriting in\n"
+    "place cannot reach copies that the file system or the device keeps elsewhere\n"
+    "(copy-on-write and log-structured file systems, journals, SSDs, snapshots, backups):\n"
+    "see tidewipe(1).\n"
     "\n"
     "Exit status: 0 when every FILE was wiped, 1 when any failed or was refused, 2 for a\n"
     "usage error, 128 plus the signal's number after an interrupt.\n";

@@ -1,6 +1,8 @@
 // The Linux program as a user runs it: command lines against real entries in a folder of the
 // test's own, with the exit status, standard error as it is and what is left in the folder.
 #include <fcntl.h>
+#include <grp.h>
+#include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
@@ -11,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -34,8 +38,10 @@ std::vector<std::string> Words(const std::string& text) {
 }
 
 // Entries are made by name (see MakeEntry); kInterrupt sends SIGINT once the extra wipe's
-// scratch file is in TMPDIR; kTerminal puts standard error on a terminal.
-enum Mode { kFiles, kInterrupt, kTerminal };
+// scratch file is in TMPDIR; kTerminal puts standard error on a terminal; kNobody runs the
+// program as the user nobody, without its descriptors in /proc (as where no /proc is mounted).
+enum Mode { kFiles, kInterrupt, kTerminal, kNobody };
+constexpr int kCannot = 125;  // the child could not set the run up: skip the row
 struct Row {
     std::string make, args;
     int status;
@@ -109,6 +115,15 @@ protected:
             // A program that hangs ends here (the alarm outlives exec), rather than outlive the
             // test and go on writing.
             alarm(30);
+            // The program's own descriptors in /proc are what a system without /proc lacks;
+            // the rest stays for the sanitizers, which need it.
+            const std::string fds = "/proc/" + std::to_string(getpid()) + "/fd";
+            if (mode == kNobody &&
+                (unshare(CLONE_NEWNS) != 0 ||
+                 mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                 mount("tw", fds.c_str(), "tmpfs", 0, nullptr) != 0 || setgroups(0, nullptr) != 0 ||
+                 setgid(kNobodyId) != 0 || setuid(kNobodyId) != 0))
+                _exit(kCannot);
             if (chdir(work.c_str()) == 0 && setenv("TMPDIR", (root / "tmp").c_str(), 1) == 0)
                 execv(TIDEWIPE_CLI, argv.data());
             _exit(127);
@@ -125,9 +140,27 @@ protected:
         close(slave), close(master);
         return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
     }
-    // Ordinary files of kMade, but for these names; a positive result is a descriptor to close.
+    // Ordinary files of kMade, but for these names; a positive result is a descriptor to close,
+    // -2 says that this machine cannot make the entry.
     int MakeEntry(const std::string& name) {
         const fs::path path = work / name;
+        if (name == "mnt") {  // a file bound over another: "mnt" shows the bytes of "src"
+            Write(work / "src", kMade);
+            Write(path, "");
+            return mount((work / "src").c_str(), path.c_str(), nullptr, MS_BIND, nullptr) ? -2 : 0;
+        }
+        // Another user's files in a folder that everyone may write: one that all may write, one
+        // that all but its owner may write, and one of nobody's own.
+        if (name.rfind("other", 0) == 0 || name == "nobody") {
+            Write(path, kMade);
+            const bool others = chmod(root.c_str(), 0755) == 0 && chmod(work.c_str(), 0777) == 0;
+            if (name == "nobody" && chown(path.c_str(), kNobodyId, kNobodyId) != 0) return -2;
+            return others && chmod(path.c_str(), name == "other"      ? 0666
+                                                 : name == "other-ro" ? 0646
+                                                                      : 0444) == 0
+                       ? 0
+                       : -2;
+        }
         if (name == "link") return symlink("../outside", path.c_str());
         if (name == "sub") return mkdir(path.c_str(), 0755);
         if (name == "pipe") return mkfifo(path.c_str(), 0644);
@@ -141,6 +174,7 @@ protected:
         return flock(fd, LOCK_EX) == 0 ? fd : -1;
     }
 
+    static constexpr uid_t kNobodyId = 65534;
     fs::path root, work;
     std::string out, err;
 };
@@ -190,6 +224,16 @@ const Row kRows[] = {
      "pass 2/2, N MB/s\r\033[Ktidewipe: mib: wiped\r\ntidewipe: gone: No such file or directory\r\n"
      "tidewipe: 1 wiped, 1 failed\r\n",
      "", "", "", kTerminal},
+    // A mount point is refused before anything is written: the file bound there stays as it is.
+    {"mnt", "mnt", 1, "tidewipe: mnt: refused: a mount point\n", "mnt src"},
+    // Another user may write two of these files but not set their times, and /proc does not
+    // show the program's descriptors: each is wiped, and said to keep its times.
+    {"other other-ro nobody", "-v other other-ro nobody", 0,
+     "tidewipe: other: warning: not back-dated: only its owner may change its times\n"
+     "tidewipe: other: wiped\n"
+     "tidewipe: other-ro: warning: not back-dated: only its owner may change its times\n"
+     "tidewipe: other-ro: wiped\ntidewipe: nobody: wiped\ntidewipe: 3 wiped, 0 failed\n",
+     "", "", "", kNobody},
     // A file system with four entries, of which its root and the targets take three: dummy files
     // that cannot be made fail the run, and none stays.
     {"tmpfs a b", "-v --dummy=5 a b", 1,
@@ -223,14 +267,52 @@ TEST_F(Cli, CommandLines) {
         std::vector<int> made;
         for (const std::string& name : Words(r.make))
             made.push_back(MakeEntry(name));
-        if (made[0] == -2) continue;  // where no file system can be mounted
-        EXPECT_EQ(Run(r.args, r.input, r.mode), r.status);
+        const bool cannot =
+            std::count(made.begin(), made.end(), -2) != 0 || (r.mode == kNobody && geteuid() != 0);
+        const int status = cannot ? kCannot : Run(r.args, r.input, r.mode);
+        if (status == kCannot) {
+            std::printf("[  SKIPPED ] %s: needs root and the right to mount here\n",
+                        r.args.c_str());
+            for (const char* m : {"mnt", ""})
+                umount2((work / m).c_str(), MNT_DETACH);
+            continue;
+        }
+        EXPECT_EQ(status, r.status);
         for (const int fd : made)
             EXPECT_TRUE(fd == 0 || close(fd) == 0);
         EXPECT_EQ(std::regex_replace(err, std::regex(", [1-9][0-9]* MB/s"), ", N MB/s"), r.err);
         EXPECT_EQ(r.out.empty() ? out : out.substr(0, r.out.size()), r.out);
         EXPECT_TRUE(std::regex_match(Listing(work), std::regex(r.left))) << Listing(work);
-        umount2(work.c_str(), MNT_DETACH);
+        for (const char* m : {"mnt", ""})
+            umount2((work / m).c_str(), MNT_DETACH);
+    }
+}
+
+// A file that another locker holds is refused before anything of it changes, read-only or not:
+// its mode and its times stay exact to the nanosecond.
+TEST_F(Cli, AHeldFileKeepsItsStatus) {
+    const fs::path path = work / "held";
+    for (const mode_t mode : {0644, 0444}) {
+        Write(path, kMade);
+        const struct timespec times[2] = {{1000000000, 123456789}, {1100000000, 987654321}};
+        ASSERT_EQ(chmod(path.c_str(), mode) | utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(flock(fd, LOCK_EX), 0);
+        struct stat before = {}, after = {};
+        stat(path.c_str(), &before);
+        EXPECT_EQ(Run("held", "", kFiles), 1);
+        stat(path.c_str(), &after);
+        close(fd);
+        EXPECT_EQ(err, std::string("tidewipe: held: cannot ") +
+                           (mode == 0644 ? "open" : "change its permissions") +
+                           ": Resource temporarily unavailable\n");
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        for (const auto& [was, is] :
+             {std::pair(before.st_atim, after.st_atim), std::pair(before.st_mtim, after.st_mtim),
+              std::pair(before.st_ctim, after.st_ctim)})
+            EXPECT_TRUE(was.tv_sec == is.tv_sec && was.tv_nsec == is.tv_nsec) << mode;
+        EXPECT_EQ(Read(path), kMade);
+        fs::remove(path);
     }
 }
 
