@@ -2,14 +2,19 @@
 // with the POSIX layer and for Windows with the Win32 layer (run under Wine).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <system_error>
+#include <vector>
 
 #include "wipe/WriteGatherer.h"
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include "platform/win32/Win32FileLayer.h"
 using SystemFileLayer = Win32FileLayer;
 #else
@@ -26,11 +31,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const int kReplaced = -1;  // the step found another file under the name
+
 // The cause of the FileException that `action` throws; kCauseNone when it throws none.
 template <typename Action>
 int CauseOf(Action action) {
     try {
         action();
+    } catch (const FileReplaced&) {
+        return kReplaced;
     } catch (const FileException& e) {
         return e.m_cause;
     }
@@ -58,6 +67,26 @@ void WriteInSteps(FileHandle& file, const std::string& data) {
     }
 }
 
+// An entry's times to the system's last tick, the change time among them, and its mode or
+// attributes: what a write of its status would move.
+std::vector<int64_t> ExactStatus(const std::string& path) {
+#ifdef _WIN32
+    HANDLE file = CreateFileW(fs::u8path(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    FILE_BASIC_INFO info = {};
+    EXPECT_TRUE(GetFileInformationByHandleEx(file, FileBasicInfo, &info, sizeof(info))) << path;
+    CloseHandle(file);
+    return {info.CreationTime.QuadPart, info.LastAccessTime.QuadPart, info.LastWriteTime.QuadPart,
+            info.ChangeTime.QuadPart, info.FileAttributes};
+#else
+    struct stat st = {};
+    EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+    return {st.st_atim.tv_sec, st.st_atim.tv_nsec, st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
+            st.st_ctim.tv_sec, st.st_ctim.tv_nsec, st.st_mode};
+#endif
+}
+
 class FileLayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -65,8 +94,13 @@ protected:
         m_dir = (fs::temp_directory_path() / name).string();
         ASSERT_TRUE(fs::create_directory(m_dir));  // a fresh one
         m_dir += static_cast<char>(fs::path::preferred_separator);
+        dir = layer.OpenFolder(m_dir);
+        ASSERT_NE(dir, nullptr);
     }
-    void TearDown() override { fs::remove_all(m_dir); }  // the tests leave nothing read-only
+    void TearDown() override {
+        fs::current_path(m_saved);
+        fs::remove_all(m_dir);  // the tests leave nothing read-only
+    }
 
     // Paths as the layer takes them: UTF-8, with the system's separator or '/'.
     std::string P(const std::string& name) const { return m_dir + name; }
@@ -74,10 +108,21 @@ protected:
     static std::string Read(const std::string& path) {
         return {std::istreambuf_iterator<char>(std::ifstream(path, kBinary).rdbuf()), {}};
     }
-    int OpenCause(const std::string& path, OpenMode mode) {  // of an open that must fail
+    int OpenCause(const std::string& name, OpenMode mode) {  // of an open that must fail
         int cause = kCauseNone;
-        EXPECT_EQ(layer.Open(path, mode, &cause), nullptr) << path;
+        EXPECT_EQ(dir->Open(name, mode, &cause), nullptr) << name;
         return cause;
+    }
+    FileIdentity Id(const std::string& name) {
+        FileStatus status;
+        EXPECT_TRUE(dir->GetStatus(name, status)) << name;
+        return status.m_identity;
+    }
+    // A link to nowhere, where this system lets the test make one.
+    bool MakeDanglingLink(const std::string& name) {
+        std::error_code error;
+        fs::create_symlink(fs::u8path(P("nowhere")), fs::u8path(P(name)), error);
+        return !error && fs::exists(fs::symlink_status(fs::u8path(P(name)), error));
     }
     // What an ordinary file with these bits reports.
     uint32_t With(uint32_t bits) const { return bits ? (kPlain & ~kAttrNormal) | bits : kPlain; }
@@ -87,89 +132,225 @@ protected:
     const bool kWindows = layer.Style() == PathStyle::kWindows;
     const uint32_t kPlain = kWindows ? kAttrArchive : kAttrNormal;  // as a new file reports
     std::string m_dir;
+    const fs::path m_saved = fs::current_path();
+    std::unique_ptr<FolderHandle> dir;
 };
 
-// Every open but a status-only one excludes all other openers, and a create mode empties
-// nothing that another holds. Folders, devices, pipes and links are no files to open, and a
-// link is never followed. A rename never replaces an entry; only files are removed, and on
+// Every open but a status-only one excludes all other openers. Folders, devices, pipes and
+// links are no files to open, and a link is never followed. Only files are removed, and on
 // Windows neither a read-only nor an open one.
 TEST_F(FileLayerTest, OpenRenameAndRemove) {
     Write(P("held"), "contents");
     fs::create_directory(P("sub"));
-    std::unique_ptr<FileHandle> held = layer.Open(P("held"), OpenMode::kReadWriteExisting);
-    EXPECT_EQ(OpenCause(P("none/f"), OpenMode::kCreateWrite),
-              kWindows ? kCauseBadPath : kCauseFileNotFound);
-    EXPECT_EQ(OpenCause(P("sub"), OpenMode::kCreateReadWrite), kCauseAccessDenied);
-    EXPECT_EQ(OpenCause(P("held"), OpenMode::kCreateWrite), kCauseSharingViolation);
-    EXPECT_TRUE(!kWindows || CauseOf([&] { layer.Remove(P("held")); }) == kCauseSharingViolation);
+    std::unique_ptr<FileHandle> held = dir->Open("held", OpenMode::kReadWriteExisting);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(OpenCause("none", OpenMode::kReadWriteExisting), kCauseFileNotFound);
+    EXPECT_EQ(OpenCause("sub", OpenMode::kReadWriteExisting), kCauseAccessDenied);
+    EXPECT_EQ(OpenCause("held", OpenMode::kReadWriteExisting), kCauseSharingViolation);
+    EXPECT_TRUE(!kWindows ||
+                CauseOf([&] { dir->Remove("held", held->Identity()); }) == kCauseSharingViolation);
     held.reset();
     EXPECT_EQ(Read(P("held")), "contents");
-    EXPECT_NE(layer.Open(P("held"), OpenMode::kCreateReadWrite), nullptr);
-    EXPECT_EQ(Read(P("held")), "");
     Write(P("a"), "first");
-    EXPECT_EQ(CauseOf([&] { layer.Rename(P("a"), P("held")); }), kCauseAccessDenied);
-    layer.Rename(P("a"), P("c"));
-    EXPECT_EQ(CauseOf([&] { layer.Rename(P("a"), P("d")); }), kCauseFileNotFound);
-    EXPECT_EQ(Read(P("held")) + Read(P("c")), "first");
-    layer.Remove(P("c"));
-    EXPECT_EQ(CauseOf([&] { layer.Remove(P("c")); }), kCauseFileNotFound);
-    EXPECT_EQ(CauseOf([&] { layer.Remove(P("sub")); }), kCauseAccessDenied);
+    dir->Rename("a", "c", Id("a"));
+    EXPECT_EQ(CauseOf([&] { dir->Rename("a", "d", Id("c")); }), kCauseFileNotFound);
+    EXPECT_EQ(Read(P("c")), "first");
+    const FileIdentity removed = Id("c");
+    dir->Remove("c", removed);
+    EXPECT_FALSE(fs::exists(P("c")));
+    EXPECT_EQ(CauseOf([&] { dir->Remove("c", removed); }), kCauseFileNotFound);
+    EXPECT_EQ(CauseOf([&] { dir->Remove("sub", Id("sub")); }), kCauseAccessDenied);
     fs::permissions(P("held"), fs::perms::owner_write, fs::perm_options::remove);
-    EXPECT_EQ(CauseOf([&] { layer.Remove(P("held")); }),
+    EXPECT_EQ(CauseOf([&] { dir->Remove("held", Id("held")); }),
               kWindows ? kCauseAccessDenied : kCauseNone);
     if (kWindows) fs::permissions(P("held"), fs::perms::owner_write, fs::perm_options::add);
 #ifdef _WIN32
-    // Device names mean the device in every folder and with any extension.
-    for (const char* device : {"NUL", "nul", "COM1.txt", "lpt9", "con .log", "AUX.tar.gz"})
-        EXPECT_NE(OpenCause(P(device), OpenMode::kReadWriteExisting), kCauseNone);
+    // Device names mean the device in every folder and with any extension: never opened.
+    for (const char* device : {"NUL", "nul", "COM1.txt", "lpt9", "con .log", "AUX.tar.gz"}) {
+        FileStatus status;
+        EXPECT_FALSE(dir->GetStatus(device, status)) << device;
+        EXPECT_NE(OpenCause(device, OpenMode::kReadWriteExisting), kCauseNone);
+    }
 #else
     ASSERT_EQ(mkfifo(P("pipe").c_str(), 0644) | symlink("nowhere", P("link").c_str()), 0);
-    for (const std::string& path : {P("pipe"), std::string("/dev/null"), P("link")}) {
+    std::unique_ptr<FolderHandle> dev = layer.OpenFolder("/dev/");
+    ASSERT_NE(dev, nullptr);
+    const struct {
+        FolderHandle* in;
+        const char* name;
+        uint32_t kind;
+    } others[] = {{dir.get(), "pipe", kAttrDevice},
+                  {dev.get(), "null", kAttrDevice},
+                  {dir.get(), "link", kAttrReparsePoint}};
+    for (const auto& other : others) {
         FindResult found;
-        const uint32_t kind = path == P("link") ? kAttrReparsePoint : kAttrDevice;
-        EXPECT_TRUE(layer.FindFirst(path, found) && found.attributes == kind) << path;
-        for (OpenMode mode : {OpenMode::kCreateReadWrite, OpenMode::kStatusOnly})
-            EXPECT_NE(OpenCause(path, mode), kCauseNone);
+        EXPECT_TRUE(other.in->FindFirst(other.name, found) && found.attributes == other.kind)
+            << other.name;
+        for (OpenMode mode : {OpenMode::kReadWriteExisting, OpenMode::kStatusOnly})
+            EXPECT_EQ(other.in->Open(other.name, mode), nullptr) << other.name;
     }
     EXPECT_FALSE(fs::exists(P("nowhere")));
-    EXPECT_EQ(CauseOf([&] { layer.Rename(P("sub"), P("link")); }), kCauseAccessDenied);
 #endif
+}
+
+// A folder opens in every form the engine splits a path into, and nothing else opens as one.
+TEST_F(FileLayerTest, OpenFolder) {
+    Write(P("f"), "");
+    fs::current_path(m_dir);
+    std::string slashes = m_dir;
+    std::replace(slashes.begin(), slashes.end(), '\\', '/');
+    std::vector<std::string> forms = {"", m_dir, slashes};
+    if (kWindows) forms.push_back(m_dir.substr(0, 2));  // "C:", the drive's current folder
+    for (const std::string& form : forms) {
+        std::unique_ptr<FolderHandle> folder = layer.OpenFolder(form);
+        FileStatus status;
+        EXPECT_TRUE(folder && folder->GetStatus("f", status) && status.m_identity == Id("f"))
+            << form;
+    }
+    for (const char* other : {"none/", "f/"}) {
+        int cause = kCauseNone;
+        long error = 0;
+        EXPECT_EQ(layer.OpenFolder(P(other), &cause, &error), nullptr) << other;
+        EXPECT_TRUE(cause != kCauseNone && error != 0) << other;
+    }
+}
+
+// A new file is made only where the name is free: nothing that the name holds, nor what a link
+// there points to, is opened or emptied. What it makes, only its owner may read and write.
+TEST_F(FileLayerTest, CreateNewTakesOnlyAFreeName) {
+    Write(P("file"), "contents");
+    fs::create_directory(P("folder"));
+    fs::create_hard_link(P("file"), P("planted"));
+    std::vector<std::string> taken = {"file", "folder", "planted"};
+    if (MakeDanglingLink("link")) taken.push_back("link");
+    for (const std::string& name : taken)
+        EXPECT_EQ(OpenCause(name, OpenMode::kCreateNew), kCauseAccessDenied) << name;
+    EXPECT_EQ(Read(P("file")), "contents");
+    EXPECT_FALSE(fs::exists(P("nowhere")));
+
+    std::unique_ptr<FileHandle> made = dir->Open("new", OpenMode::kCreateNew);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(OpenCause("new", OpenMode::kReadWriteExisting), kCauseSharingViolation);
+    WriteInSteps(*made, "fresh");
+    made->Close();
+    EXPECT_EQ(Read(P("new")), "fresh");
+    EXPECT_TRUE(kWindows || fs::status(P("new")).permissions() ==
+                                (fs::perms::owner_read | fs::perms::owner_write));
+}
+
+// A rename or removal acts only on the file it expects, and never replaces an entry; when it
+// refuses, every name holds what it held.
+TEST_F(FileLayerTest, RenameAndRemoveActOnTheExpectedFileOnly) {
+    Write(P("other"), "other");
+    const FileIdentity otherId = Id("other");
+    fs::create_directory(P("folder"));
+    const bool link = MakeDanglingLink("link");
+
+    const struct {
+        const char* what;
+        bool moveOtherOnto;  // the other file moved onto the name after its look
+        bool rename;
+        const char* to;
+        int cause;
+    } rows[] = {
+        {"rename, another file expected", false, true, "new", kReplaced},
+        {"remove, another file expected", false, false, "", kReplaced},
+        {"rename after a swap", true, true, "new", kReplaced},
+        {"remove after a swap", true, false, "", kReplaced},
+        {"rename onto a file", false, true, "other", kCauseAccessDenied},
+        {"rename onto a folder", false, true, "folder", kCauseAccessDenied},
+        {"rename onto a link", false, true, "link", kCauseAccessDenied},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (std::string(row.to) == "link" && !link) continue;
+        Write(P("target"), "target");
+        FileIdentity expected =
+            row.moveOtherOnto || row.cause != kReplaced ? Id("target") : otherId;
+        if (row.moveOtherOnto) {
+            fs::copy_file(P("other"), P("moved"));
+            fs::remove(P("target"));
+            fs::rename(P("moved"), P("target"));
+        }
+        const std::string target = Read(P("target"));
+        const auto step = [&] {
+            if (row.rename) {
+                dir->Rename("target", row.to, expected);
+            } else {
+                dir->Remove("target", expected);
+            }
+        };
+        EXPECT_EQ(CauseOf(step), row.cause);
+        EXPECT_EQ(Read(P("target")), target);
+        EXPECT_FALSE(fs::exists(P("new")));
+        EXPECT_EQ(Read(P("other")), "other");
+        EXPECT_EQ(Id("other"), otherId);
+        EXPECT_TRUE(fs::is_directory(P("folder")));
+        EXPECT_TRUE(!link || fs::is_symlink(P("link")));
+    }
+}
+
+// A status read names the file that an open of the name reaches, also while another holds it;
+// a handle tells the file's size as it is now, grown from outside or not yet written out.
+TEST_F(FileLayerTest, IdentityAndSize) {
+    Write(P("a"), "12345");
+    Write(P("b"), "12345");
+    std::unique_ptr<FileHandle> held = dir->Open("a", OpenMode::kReadWriteExisting);
+    ASSERT_NE(held, nullptr);
+    FileStatus status;
+    ASSERT_TRUE(dir->GetStatus("a", status));
+    EXPECT_EQ(status.m_identity, held->Identity());
+    EXPECT_EQ(status.m_size, 5);
+    EXPECT_EQ(dir->Open("b", OpenMode::kStatusOnly)->Identity(), Id("b"));
+    EXPECT_NE(Id("a"), Id("b"));
+
+    EXPECT_EQ(held->SeekToEnd(), 5);
+    WriteInSteps(*held, "678");
+    EXPECT_EQ(held->Size(), 5);  // still gathered
+    held->Flush();
+    EXPECT_EQ(held->Size(), 8);
+    held.reset();
+    std::unique_ptr<FileHandle> watch = dir->Open("a", OpenMode::kStatusOnly);
+    std::ofstream(P("a"), kBinary | std::ios::app) << "9abc";
+    EXPECT_EQ(watch->Size(), 12);
+    watch->Close();
+    EXPECT_EQ(CauseOf([&] { watch->Size(); }), kCauseInvalidFile);
 }
 
 // Exactly the bytes written reach the file, in order, by Flush or Close: across the gathered
 // blocks, around a seek to the end and a truncation. Sizes go beyond 32 bits. The status is
 // written as given, also through a file that another holds or that is read-only.
 TEST_F(FileLayerTest, ContentsAndStatus) {
-    const std::string name = P("pass-\xce\xb1\xce\xb2.bin");  // through the narrow calls too
-    const size_t size = WriteGatherer::kBlockSize + 17272;    // a block and a part
+    const std::string name = "pass-\xce\xb1\xce\xb2.bin";   // through the narrow calls too
+    const size_t size = WriteGatherer::kBlockSize + 17272;  // a block and a part
     const std::string first = Pattern(size, 1), next = Pattern(size, 2);
-    Write(name, first);
-    std::unique_ptr<FileHandle> file = layer.Open(name, OpenMode::kReadWriteExisting);
+    Write(P(name), first);
+    std::unique_ptr<FileHandle> file = dir->Open(name, OpenMode::kReadWriteExisting);
     WriteInSteps(*file, "abc");
     EXPECT_EQ(file->SeekToEnd(), static_cast<int64_t>(size));
     WriteInSteps(*file, next);
     file->Close();  // with a gathered tail still to go out
-    EXPECT_EQ(Read(name), "abc" + first.substr(3) + next);
-    EXPECT_TRUE(fs::exists(fs::u8path(name)));
+    EXPECT_EQ(Read(P(name)), "abc" + first.substr(3) + next);
+    EXPECT_TRUE(fs::exists(fs::u8path(P(name))));
     EXPECT_EQ(CauseOf([&] { file->Write("Y", 1); }), kCauseInvalidFile);
-    file = layer.Open(name, OpenMode::kReadWriteExisting);
+    file = dir->Open(name, OpenMode::kReadWriteExisting);
     WriteInSteps(*file, first);  // partly gathered, then cut
     file->Truncate();
     WriteInSteps(*file, next);
     file->Flush();
     file.reset();  // what Flush put out stays without a Close
-    EXPECT_EQ(Read(name), next);
+    EXPECT_EQ(Read(P(name)), next);
     Write(P("huge"), "");
     fs::resize_file(P("huge"), 5LL << 30);  // holes
     FileStatus huge;
-    ASSERT_TRUE(layer.GetStatus(P("huge"), huge));
+    ASSERT_TRUE(dir->GetStatus("huge", huge));
     EXPECT_EQ(huge.m_size, 5LL << 30);
     EXPECT_EQ(huge.m_attribute, kWindows ? kPlain : kAttrSparse);
-    EXPECT_EQ(layer.Open(P("huge"), OpenMode::kReadWriteExisting)->SeekToEnd(), 5LL << 30);
+    EXPECT_EQ(dir->Open("huge", OpenMode::kReadWriteExisting)->SeekToEnd(), 5LL << 30);
 
-    // Steps on a file that another opener holds, each through a status-only handle: what
-    // SetStatus writes and what reads back. A zero write time leaves every time, a zero access
-    // time that one; read-only is the owner's write bit alone on POSIX.
+    // Steps through status-only handles: what SetStatus writes and what reads back. A zero
+    // write time leaves every time, a zero access time that one; read-only is the owner's
+    // write bit alone on POSIX.
     const uint32_t kSpecial = kAttrReadOnly | kAttrHidden | kAttrSystem;
     const int64_t steps[][5] = {
         // attributes set, write and access times written, write and access times read
@@ -182,20 +363,94 @@ TEST_F(FileLayerTest, ContentsAndStatus) {
     };
     Write(P("d"), "12345");
     fs::permissions(P("d"), static_cast<fs::perms>(0640));
-    file = layer.Open(P("d"), OpenMode::kReadWriteExisting);  // held meanwhile
+    const auto setStatus = [&](uint32_t bits, int64_t mtime, int64_t atime) {
+        FileStatus set;
+        set.m_ctime = 883612000;
+        set.m_mtime = mtime;
+        set.m_atime = atime;
+        set.m_attribute = With(bits);
+        EXPECT_TRUE(dir->Open("d", OpenMode::kStatusOnly)->SetStatus(set));
+    };
+    FileStatus read;
     for (const int64_t* step : steps) {
         SCOPED_TRACE(step[1]);
         const uint32_t bits = static_cast<uint32_t>(step[0]);
-        layer.Open(P("d"), OpenMode::kStatusOnly)
-            ->SetStatus({883612000, step[1], step[2], 0, With(bits), ""});
-        FileStatus read;
-        ASSERT_TRUE(layer.GetStatus(P("d"), read));
+        setStatus(bits, step[1], step[2]);
+        ASSERT_TRUE(dir->GetStatus("d", read));
         EXPECT_EQ(read.m_attribute, With(bits & (kWindows ? kSpecial : kAttrReadOnly)));
         EXPECT_EQ(read.m_mtime, step[3]);
         EXPECT_EQ(read.m_atime, step[4]);
         EXPECT_TRUE(kWindows || fs::status(P("d")).permissions() == fs::perms(bits ? 0440 : 0640));
     }
+
+    // While another opener holds the file, its status still reads, and its times still take
+    // a status. Read-only does too on Windows; on POSIX the change asks for the holder's lock
+    // and is refused before anything changes.
+    file = dir->Open("d", OpenMode::kReadWriteExisting);
+    setStatus(0, 1200000000, 1200000000);
+    ASSERT_TRUE(dir->GetStatus("d", read));
+    EXPECT_EQ(read.m_mtime, 1200000000);
+    EXPECT_EQ(CauseOf([&] { setStatus(kAttrReadOnly, 1300000000, 0); }),
+              kWindows ? kCauseNone : kCauseSharingViolation);
+    ASSERT_TRUE(dir->GetStatus("d", read));
+    EXPECT_EQ(read.m_mtime, kWindows ? 1300000000 : 1200000000);
+    EXPECT_EQ(read.m_attribute, With(kWindows ? kAttrReadOnly : 0u));
+    fs::permissions(P("d"), fs::perms::owner_write, fs::perm_options::add);
 }
+
+// A status that changes nothing writes nothing: nothing moves, the change time included, and
+// times keep their fractions of a second where the system keeps them (a fresh file's have
+// some; those that a status wrote have none).
+TEST_F(FileLayerTest, SetStatusThatChangesNothingWritesNothing) {
+    for (const char* name : {"fresh", "written", "locked"})
+        Write(P(name), "x");
+    FileStatus whole;
+    whole.m_mtime = whole.m_atime = 1000000000;
+    whole.m_attribute = kPlain;
+    EXPECT_TRUE(dir->Open("written", OpenMode::kStatusOnly)->SetStatus(whole));
+    fs::permissions(P("locked"), fs::perms::owner_write, fs::perm_options::remove);
+    for (const char* name : {"fresh", "written", "locked"}) {
+        FileStatus now;
+        ASSERT_TRUE(dir->GetStatus(name, now));
+        FileStatus attributesOnly;
+        attributesOnly.m_attribute = now.m_attribute;
+        for (const FileStatus& same : {now, attributesOnly}) {
+            SCOPED_TRACE(std::string(name) + (same.m_mtime != 0 ? ", times" : ", attributes"));
+            const std::vector<int64_t> before = ExactStatus(P(name));
+            EXPECT_TRUE(dir->Open(name, OpenMode::kStatusOnly)->SetStatus(same));
+            EXPECT_EQ(ExactStatus(P(name)), before);
+        }
+    }
+    fs::permissions(P("locked"), fs::perms::owner_write, fs::perm_options::add);
+}
+
+#ifdef _WIN32
+// Systems without SetFileInformationByHandle take the ntdll route: both rename and remove by a
+// checked handle, names beyond code page 1252 too.
+TEST_F(FileLayerTest, BothInformationRoutesRenameAndRemove) {
+    EXPECT_EQ(SystemInfoRoute(), InfoRoute::kKernel32);
+    const std::string renamed = "\xce\xb1-renamed";
+    for (InfoRoute route : {InfoRoute::kKernel32, InfoRoute::kNtdll}) {
+        SCOPED_TRACE(route == InfoRoute::kKernel32 ? "kernel32" : "ntdll");
+        Write(P("r"), "data");
+        const FileIdentity id = Id("r");
+        RenameChecked(P("r"), P(renamed), id, route);
+        EXPECT_FALSE(fs::exists(P("r")));
+        EXPECT_EQ(Read(P(renamed)), "data");
+        Write(P("r"), "other");
+        EXPECT_EQ(CauseOf([&] { RenameChecked(P(renamed), P("r"), id, route); }),
+                  kCauseAccessDenied);
+        EXPECT_EQ(CauseOf([&] { RemoveChecked(P("r"), id, route); }), kReplaced);
+        EXPECT_EQ(Read(P("r")), "other");
+        fs::permissions(fs::u8path(P(renamed)), fs::perms::owner_write, fs::perm_options::remove);
+        EXPECT_EQ(CauseOf([&] { RemoveChecked(P(renamed), id, route); }), kCauseAccessDenied);
+        fs::permissions(fs::u8path(P(renamed)), fs::perms::owner_write, fs::perm_options::add);
+        RemoveChecked(P(renamed), id, route);
+        EXPECT_FALSE(fs::exists(fs::u8path(P(renamed))));
+        fs::remove(P("r"));
+    }
+}
+#endif
 
 // The first entry a pattern finds: "*.*" takes names without a dot too; Windows folds case and
 // lists a folder's own "." first.
@@ -203,18 +458,22 @@ TEST_F(FileLayerTest, FindFirstMatchesLikeTheWindowsSearch) {
     fs::create_directories(P("f/sub"));
     for (const char* name : {"f/qhzt", "f/abc.tmp", "f/x.y.z", "f/\xce\xb1.txt", "f/sub/README"})
         Write(P(name), "");
+    std::unique_ptr<FolderHandle> f = layer.OpenFolder(P("f/"));
+    std::unique_ptr<FolderHandle> sub = layer.OpenFolder(P("f/sub/"));
+    ASSERT_TRUE(f && sub);
     const struct {
+        FolderHandle* in;
         const char *pattern, *posix, *windows;
     } rows[] = {
-        {"f/qhzt*.*", "qhzt", "qhzt"}, {"f/zzzz*.*", "", ""},
-        {"f/ABC.TMP", "", "abc.tmp"},  {"f/a?c.*", "abc.tmp", "abc.tmp"},
-        {"f/*.z", "x.y.z", "x.y.z"},   {"f/?.txt", "\xce\xb1.txt", "\xce\xb1.txt"},
-        {"f/s*", "sub", "sub"},        {"f/sub/*.*", "README", "."},
+        {f.get(), "qhzt*.*", "qhzt", "qhzt"}, {f.get(), "zzzz*.*", "", ""},
+        {f.get(), "ABC.TMP", "", "abc.tmp"},  {f.get(), "a?c.*", "abc.tmp", "abc.tmp"},
+        {f.get(), "*.z", "x.y.z", "x.y.z"},   {f.get(), "?.txt", "\xce\xb1.txt", "\xce\xb1.txt"},
+        {f.get(), "s*", "sub", "sub"},        {sub.get(), "*.*", "README", "."},
     };
     for (const auto& row : rows) {
         const std::string expected = kWindows ? row.windows : row.posix;
         FindResult found;
-        EXPECT_EQ(layer.FindFirst(P(row.pattern), found), !expected.empty()) << row.pattern;
+        EXPECT_EQ(row.in->FindFirst(row.pattern, found), !expected.empty()) << row.pattern;
         EXPECT_EQ(found.name, expected) << row.pattern;
         const bool folder = expected == "sub" || expected == ".";
         EXPECT_EQ(found.attributes, expected.empty() ? 0u : folder ? kAttrDirectory : kPlain);
@@ -231,8 +490,8 @@ TEST_F(FileLayerTest, FindFirstMatchesLikeTheWindowsSearch) {
     EXPECT_EQ(layer.TempPath(), "/tmp/");
     if (!saved.empty()) setenv("TMPDIR", saved.c_str(), 1);
     const std::string longest(layer.Limits().name, 'n');
-    EXPECT_NE(layer.Open(P(longest), OpenMode::kCreateWrite), nullptr);
-    EXPECT_EQ(OpenCause(P(longest + "n"), OpenMode::kCreateWrite), kCauseBadPath);
+    EXPECT_NE(dir->Open(longest, OpenMode::kCreateNew), nullptr);
+    EXPECT_EQ(OpenCause(longest + "n", OpenMode::kCreateNew), kCauseBadPath);
 #endif
 }
 

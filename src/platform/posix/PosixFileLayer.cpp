@@ -311,9 +311,9 @@ private:
         times[0].tv_sec = static_cast<time_t>(status.m_atime);
         if (status.m_atime == 0) times[0].tv_nsec = UTIME_OMIT;
         times[1].tv_sec = static_cast<time_t>(status.m_mtime);
-        const bool same = st.st_mtim.tv_sec == times[1].tv_sec && st.st_mtim.tv_nsec == 0 &&
-                          (status.m_atime == 0 ||
-                           (st.st_atim.tv_sec == times[0].tv_sec && st.st_atim.tv_nsec == 0));
+        // Times are given in whole seconds: one within the same second is the same.
+        const bool same = st.st_mtim.tv_sec == times[1].tv_sec &&
+                          (status.m_atime == 0 || st.st_atim.tv_sec == times[0].tv_sec);
         if (same || ::futimens(m_fd, times) == 0) return true;
         // Only the owner may set a file's times: another's file keeps them.
         if (errno == EPERM && st.st_uid != ::geteuid()) return false;
