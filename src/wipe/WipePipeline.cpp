@@ -116,8 +116,7 @@ void WipeEngine::Pipeline::RunStages() {
 
     m_code = ErrGetAttributes;
     // Only a target that the check took is wiped, in the folder it opened.
-    if (!job.m_bChecked || !job.m_folder || job.m_strOpenFolder != t.m_strFolder)
-        throw StageFailed();
+    if (!job.m_bChecked) throw StageFailed();
     m_folder = job.m_folder.get();
     FileStatus status;
     ReadStatus(status);
