@@ -33,22 +33,9 @@ constexpr bool kOnWindows = false;
 //   cannot be removed or renamed.
 class TestLayer : public FileLayer {
 public:
-    enum Op {
-        kStat,
-        kOpen,
-        kMove,
-        kDel,
-        kFind,
-        kTemp,
-        kWrite,
-        kSeek,
-        kCut,
-        kFlush,
-        kClose,
-        kSet,
-        kSize,
-        kDir
-    };
+    // (A folder's open is recorded as an open of its path; the temporary folder's look-up as
+    // a status read of no path.)
+    enum Op { kStat, kOpen, kMove, kDel, kFind, kWrite, kSeek, kCut, kFlush, kClose, kSet, kSize };
     struct Call {
         Op op;
         std::string path;
@@ -108,7 +95,7 @@ public:
     std::unique_ptr<FolderHandle> OpenFolder(const std::string& folder, int* cause = nullptr,
                                              long* osError = nullptr) override;
     std::string TempPath() override {
-        if (Enter(kTemp, "")) return "";
+        if (Enter(kStat, "")) return "";
         return tempPath.empty() ? m_real.TempPath() : tempPath;
     }
     size_t Length(const std::string& text) const override {
@@ -222,16 +209,10 @@ public:
     }
     void Rename(const std::string& from, const std::string& to,
                 const FileIdentity& expected) override {
-        const std::string path = m_path + from;
-        if (m_layer.Enter(TestLayer::kMove, path)) throw m_layer.Fault(path);
-        m_layer.RefuseIfOpen(path);
-        m_real->Rename(from, to, expected);
+        Change(TestLayer::kMove, from).Rename(from, to, expected);
     }
     void Remove(const std::string& name, const FileIdentity& expected) override {
-        const std::string path = m_path + name;
-        if (m_layer.Enter(TestLayer::kDel, path)) throw m_layer.Fault(path);
-        m_layer.RefuseIfOpen(path);
-        m_real->Remove(name, expected);
+        Change(TestLayer::kDel, name).Remove(name, expected);
     }
     bool FindFirst(const std::string& pattern, FindResult& found) override {
         return !m_layer.Enter(TestLayer::kFind, m_path + pattern) &&
@@ -239,6 +220,13 @@ public:
     }
 
 private:
+    FolderHandle& Change(TestLayer::Op op, const std::string& name) {
+        const std::string path = m_path + name;
+        if (m_layer.Enter(op, path)) throw m_layer.Fault(path);
+        m_layer.RefuseIfOpen(path);
+        return *m_real;
+    }
+
     TestLayer& m_layer;
     std::unique_ptr<FolderHandle> m_real;
     std::string m_path;
@@ -246,7 +234,7 @@ private:
 
 inline std::unique_ptr<FolderHandle> TestLayer::OpenFolder(const std::string& folder, int* cause,
                                                            long* osError) {
-    if (Enter(kDir, folder)) {
+    if (Enter(kOpen, folder)) {
         Refuse(cause, osError);
         return nullptr;
     }
