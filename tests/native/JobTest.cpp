@@ -172,8 +172,9 @@ public:
         job.DummySkip = job.nAnticacheSize = 0;
     }
 
-    // An entry of the scratch folder as the engine names it.
+    // An entry of the scratch folder as the engine names it, and the folder.
     std::string At(const std::string& name) const { return files.Named(dir.Path()) + name; }
+    std::unique_ptr<FolderHandle> Folder() { return files.OpenFolder(At("")); }
     // The folder's names, sorted.
     std::vector<std::string> Left() const { return realfiles::List(dir.Path()); }
 
@@ -201,7 +202,7 @@ public:
                 realfiles::Write(dir.Path() + name, Original(std::stoul(entry.substr(eq + 1))));
                 FileStatus status;
                 status.m_attribute = kAttrReadOnly;
-                if (ro) files.OpenAt(At(name), OpenMode::kStatusOnly)->SetStatus(status);
+                if (ro) Folder()->Open(name, OpenMode::kStatusOnly)->SetStatus(status);
             }
         }
         files.calls.clear();
@@ -227,7 +228,7 @@ public:
             out += "r" + std::to_string(hash % 10000);
         }
         FileStatus status;
-        if (files.StatusAt(At(name), status)) {
+        if (Folder()->GetStatus(name, status)) {
             const std::time_t when = static_cast<std::time_t>(status.m_mtime);
             char date[32];
             std::strftime(date, sizeof(date), "%Y-%m-%d %H:%M:%S", std::localtime(&when));
@@ -309,6 +310,15 @@ public:
         };
     }
 
+    // Another program takes the first scratch name probed; the clock moves at the third probe.
+    void TakeScratchName() {
+        files.hook = [this, probes = 0](const TestLayer::Call& c) mutable {
+            if (c.op != TestLayer::kStat || c.path.find("_c") == std::string::npos) return;
+            if (++probes == 1) realfiles::Write(files.Native(c.path), "taken");
+            if (probes == 3) ++clock.now;
+        };
+    }
+
     std::unique_ptr<FileHandle> held;
 };
 
@@ -380,7 +390,7 @@ const Scenario kScenarios[] = {
     ROW(held, "a.txt=10 b.txt=10", "%a.txt %b.txt",
         "NG (code=2) : a.txt|NG (code=10) : b.txt|=0/2)|\nE 40010: 'a.txt' : Fail to Open; E "
         "40010: 'b.txt' : File Exceed 2Gbytes; \na.txt:10:= b.txt:10:= \n",
-        c.held = c.files.OpenAt(c.At("a.txt"), OpenMode::kReadWriteExisting);
+        c.held = c.Folder()->Open("a.txt", OpenMode::kReadWriteExisting);
         c.files.inflated[c.At("b.txt")] = 2147000001),
     ROW(largest, "a.txt=10", "%a.txt", "OK a.txt|=1/0)|\n\na.txt:10:= \n 1", c.Keep(),
         c.job.nOvwr = 0, c.files.inflated[c.At("") + "a.txt"] = 2147000000),
@@ -388,6 +398,12 @@ const Scenario kScenarios[] = {
     ROW(additional_then_overrun, "a.txt=10", "%a.txt",
         "OK a.txt|=1/0)|\n\na.txt:110:Xr4108 overrun 100\n 10, 10, 10, 2048x512, 2048x512, 1, 100",
         c.Keep(), c.job.AddWipe = 1, c.job.nAnticacheSize = 1, c.job.m_nOverrun = 100),
+    // The scratch name comes from the seconds clock: a taken one is drawn again every 50 ms until
+    // the clock moves.
+    ROW(scratch_name_taken, "a.txt=10", "%a.txt",
+        "OK a.txt|=1/0)|\nSleep 50; Sleep 50; Sleep 50; \n_c708866.tmp:5:r8008 a.txt:10:Xr3051 "
+        "\n 10, 10, 10, 2048x512, 2048x512, 1",
+        c.Keep(), c.job.AddWipe = c.job.nAnticacheSize = 1, c.TakeScratchName()),
     ROW(log_off_silent, "a.txt=10", "%a.txt %missing", "\n\n\n 10, 10, 10, 1", c.job.Log = 0,
         c.job.NDispE = 1),
     ROW(dummy_each, "a.txt=10 b.txt=10", "%a.txt %b.txt",
@@ -476,6 +492,7 @@ TEST_P(JobScenario, LeavesWhatItShould) {
     MakeEntries(s.files);
     s.setup(*this);
     const int result = job.RunJob(Replace(s.targets, "%", At("")));
+    files.hook = nullptr;
     EXPECT_EQ(files.openPaths.size(), held ? 1u : 0u);
     held.reset();  // Windows would not let the test read it
     EXPECT_EQ(Summary() + (result != 1 ? " result " + std::to_string(result) : ""), s.expect);
@@ -558,31 +575,6 @@ TEST_F(Job, EveryFailingCallLeavesOnlyWhatItMust) {
     }
 }
 
-// The scratch file's name comes from the seconds clock: a taken one is drawn again every 50 ms
-// until the clock moves, for ten seconds at most, and then the additional wipe is given up.
-TEST_F(Job, TakenScratchNames) {
-    for (const bool clockMoves : {true, false}) {
-        MakeEntries("a.txt=10");
-        job.nOvwr = 1;
-        job.AddWipe = 1;
-        int probes = 0;
-        std::string taken;
-        files.hook = [&](const TestLayer::Call& c) {
-            if (c.op != TestLayer::kStat || c.path.find("_c") == std::string::npos) return;
-            if (++probes == 1) realfiles::Write(taken = files.Native(c.path), "taken");
-            if (clockMoves && probes == 3) ++clock.now;
-        };
-        ui.events.clear();
-        job.RunJob(At("a.txt"));
-        files.hook = nullptr;
-        EXPECT_EQ(std::count(ui.events.begin(), ui.events.end(), "Sleep 50"), clockMoves ? 3 : 199);
-        EXPECT_EQ(Writes().find("2048x10240, 2048x10240") != std::string::npos, clockMoves);
-        EXPECT_EQ(Left(), std::vector<std::string>{taken.substr(dir.Path().size())});
-        EXPECT_EQ(realfiles::Read(taken), "taken");
-        std::remove(taken.c_str());
-    }
-}
-
 // An attacker who may write to the target's folder acts once, at the n-th call of a whole job
 // with every stage on, for every n after the check: puts a hard link to another file under the
 // scratch or dummy name that the call names (in place of the job's own file, where it made
@@ -630,7 +622,8 @@ TEST_F(Job, AnAttackerAtAnyCallReachesNoOtherFile) {
             const std::string current = at(files.Native(job.m_strPath));
             if (attack == kPlantLink && std::regex_match(c.path, ours)) {
                 fs::remove(fs::u8path(files.Native(c.path)), failed);
-                fs::create_hard_link(fs::u8path(at("decoy")), fs::u8path(files.Native(c.path)));
+                fs::create_hard_link(fs::u8path(at("decoy")), fs::u8path(files.Native(c.path)),
+                                     failed);
             } else if (attack == kMoveOnto) {
                 fs::rename(fs::u8path(at("moved")), fs::u8path(current), failed);
                 if (!failed) others[current] = others[at("moved")], others.erase(at("moved"));

@@ -112,17 +112,6 @@ public:
     }
     PathStyle Style() const override { return Pretending() ? PathStyle::kWindows : m_real.Style(); }
 
-    // For the tests themselves, by path and outside the record: a path's folder and name.
-    std::pair<std::unique_ptr<FolderHandle>, std::string> Split(const std::string& path) {
-        const size_t folder = Native(path).find_last_of(kOnWindows ? "/\\" : "/") + 1;
-        return {m_real.OpenFolder(Native(path).substr(0, folder)), Native(path).substr(folder)};
-    }
-    bool StatusAt(const std::string& path, FileStatus& status) {
-        auto [folder, name] = Split(path);
-        return folder && folder->GetStatus(name, status);
-    }
-    std::unique_ptr<FileHandle> OpenAt(const std::string& path, OpenMode mode);
-
 private:
     PlatformLayer m_real;
     int m_failIn = 0;
@@ -241,10 +230,4 @@ inline std::unique_ptr<FolderHandle> TestLayer::OpenFolder(const std::string& fo
     std::unique_ptr<FolderHandle> real = m_real.OpenFolder(Native(folder), cause, osError);
     if (!real) return nullptr;
     return std::make_unique<TestFolder>(*this, std::move(real), folder);
-}
-
-inline std::unique_ptr<FileHandle> TestLayer::OpenAt(const std::string& path, OpenMode mode) {
-    auto [folder, name] = Split(path);
-    std::unique_ptr<FileHandle> real = folder ? folder->Open(name, mode) : nullptr;
-    return real ? std::make_unique<TestHandle>(*this, std::move(real), path) : nullptr;
 }
