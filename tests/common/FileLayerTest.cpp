@@ -6,9 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
-#include <vector>
 
+#include "support/RealFiles.h"
 #include "wipe/WriteGatherer.h"
 
 #ifdef _WIN32
@@ -27,6 +26,8 @@ using SystemFileLayer = PosixFileLayer;
 namespace {
 
 namespace fs = std::filesystem;
+using realfiles::Read;
+using realfiles::Write;
 
 const int kReplaced = -1;  // the step found another file under the name
 
@@ -67,24 +68,13 @@ void WriteInSteps(FileHandle& file, const std::string& data) {
 class FileLayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string name = "tw-layer-" + std::to_string(std::random_device()());
-        m_dir = (fs::temp_directory_path() / name).string();
-        ASSERT_TRUE(fs::create_directory(m_dir));  // a fresh one
-        m_dir += static_cast<char>(fs::path::preferred_separator);
         dir = layer.OpenFolder(m_dir);
         ASSERT_NE(dir, nullptr);
     }
-    void TearDown() override {
-        fs::current_path(m_saved);
-        fs::remove_all(m_dir);  // the tests leave nothing read-only
-    }
+    void TearDown() override { fs::current_path(m_saved); }  // before the folder goes
 
     // Paths as the layer takes them: UTF-8, with the system's separator or '/'.
     std::string P(const std::string& name) const { return m_dir + name; }
-    static void Write(std::string path, std::string data) { std::ofstream(path, kBinary) << data; }
-    static std::string Read(const std::string& path) {
-        return {std::istreambuf_iterator<char>(std::ifstream(path, kBinary).rdbuf()), {}};
-    }
     int OpenCause(const std::string& name, OpenMode mode) {  // of an open that must fail
         int cause = kCauseNone;
         EXPECT_EQ(dir->Open(name, mode, &cause), nullptr) << name;
@@ -98,12 +88,12 @@ protected:
     // What an ordinary file with these bits reports.
     uint32_t With(uint32_t bits) const { return bits ? (kPlain & ~kAttrNormal) | bits : kPlain; }
 
-    static constexpr std::ios::openmode kBinary = std::ios::binary;
     SystemFileLayer layer;
     const bool kWindows = layer.Style() == PathStyle::kWindows;
     const uint32_t kPlain = kWindows ? kAttrArchive : kAttrNormal;  // as a new file reports
-    std::string m_dir;
     const fs::path m_saved = fs::current_path();
+    realfiles::ScratchFolder m_scratch;  // the tests leave nothing read-only
+    const std::string m_dir = m_scratch.Path();
     std::unique_ptr<FolderHandle> dir;
 };
 
@@ -176,23 +166,6 @@ TEST_F(FileLayerTest, OpenRenameAndRemove) {
     EXPECT_EQ(CauseOf([&] { dir->Rename("sub", "link", Id("sub")); }), kCauseAccessDenied);
     EXPECT_FALSE(fs::exists(P("nowhere")));
 #endif
-}
-
-// A folder opens in every form the engine splits a path into, and nothing else opens as one.
-TEST_F(FileLayerTest, FolderForms) {
-    Write(P("f"), "12345");
-    fs::current_path(m_dir);
-    std::string slashes = m_dir;
-    std::replace(slashes.begin(), slashes.end(), '\\', '/');
-    std::vector<std::string> forms = {"", m_dir, slashes};
-    if (kWindows) forms.push_back(m_dir.substr(0, 2));  // "C:", the drive's current folder
-    for (const std::string& form : forms) {
-        std::unique_ptr<FolderHandle> folder = layer.OpenFolder(form);
-        FileStatus status;
-        EXPECT_TRUE(folder && folder->GetStatus("f", status) && status.m_identity == Id("f"))
-            << form;
-    }
-    EXPECT_EQ(layer.OpenFolder(P("f/")), nullptr);
 }
 
 // Exactly the bytes written reach the file, in order, by Flush or Close: across the gathered
@@ -285,13 +258,16 @@ TEST_F(FileLayerTest, BothInformationRoutesRenameAndRemove) {
 #endif
 
 // The first entry a pattern finds: "*.*" takes names without a dot too; Windows folds case and
-// lists a folder's own "." first.
+// lists a folder's own "." first. Folders open in the forms the engine splits paths into: the
+// current folder, and a relative one (on Windows, on the current folder of a drive).
 TEST_F(FileLayerTest, FindFirstMatchesLikeTheWindowsSearch) {
     fs::create_directories(P("f/sub"));
     for (const char* name : {"f/qhzt", "f/abc.tmp", "f/x.y.z", "f/\xce\xb1.txt", "f/sub/README"})
         Write(P(name), "");
-    std::unique_ptr<FolderHandle> f = layer.OpenFolder(P("f/"));
-    std::unique_ptr<FolderHandle> sub = layer.OpenFolder(P("f/sub/"));
+    fs::current_path(P("f"));
+    std::unique_ptr<FolderHandle> f = layer.OpenFolder("");
+    std::unique_ptr<FolderHandle> sub =
+        layer.OpenFolder(kWindows ? m_dir.substr(0, 2) + "sub\\" : "sub/");
     ASSERT_TRUE(f && sub);
     const struct {
         FolderHandle* in;

@@ -9,9 +9,7 @@
 #include <fstream>
 #include <map>
 #include <numeric>
-#include <random>
 #include <regex>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,64 +17,13 @@
 #include "job/DeleteJob.h"
 #include "job/JobUi.h"
 #include "job/TextSource.h"
+#include "support/RealFiles.h"
 #include "support/TestLayer.h"
 #include "wipe/Clock.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A fresh folder of the test's own, removed with everything in it when it goes.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        static std::mt19937 random{std::random_device{}()};
-        fs::path path;
-        do {
-            path = fs::temp_directory_path() / ("tw-" + std::to_string(random()));
-        } while (!fs::create_directory(path));
-        m_path = (path / "").u8string();
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(m_path), ignored))
-            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(fs::u8path(m_path), ignored);
-    }
-    // The real path, ending in a separator.
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-// Real-file helpers on UTF-8 paths, outside any file layer.
-namespace realfiles {
-
-void Write(const std::string& path, const std::string& content) {
-    std::ofstream(fs::u8path(path), std::ios::binary) << content;
-}
-
-std::string Read(const std::string& path) {
-    std::ostringstream out;
-    out << std::ifstream(fs::u8path(path), std::ios::binary).rdbuf();
-    return out.str();
-}
-
-void MakeFolder(const std::string& path) {
-    fs::create_directories(fs::u8path(path));
-}
-
-// The names in a folder, sorted; folders end in '/'.
-std::vector<std::string> List(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(fs::u8path(folder)))
-        names.push_back(entry.path().filename().u8string() + (entry.is_directory() ? "/" : ""));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-}  // namespace realfiles
 
 // Records what a job shows and asks, one line an event, in order.
 class RecordingUi : public JobUi {
@@ -178,7 +125,7 @@ public:
     // The folder's names, sorted.
     std::vector<std::string> Left() const { return realfiles::List(dir.Path()); }
 
-    ScratchFolder dir;
+    realfiles::ScratchFolder dir;
     TestLayer files;
     RecordingUi ui;
     EnglishTextSource texts;
@@ -423,6 +370,7 @@ const Scenario kScenarios[] = {
                 if (call.op == TestLayer::kOpen && call.path.find(".tmp") != std::string::npos)
                     ui.Add(call.path.substr(call.path.size() - 10));
             }),
+    ROW(dummy_no_path, "", "\"\"", "Ex |=0/1)|\nI 40040: '' excluded; \n\n", c.job.Dummy = 1),
     ROW(dummy_no_folder, "", "%nodir/a.txt",
         "Ex nodir/a.txt|=0/1)|\nI 40040: 'nodir/a.txt' excluded; E 40010: Dummy File I/O Error "
         "(Hardware Error); \n\n",

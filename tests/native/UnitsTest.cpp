@@ -7,6 +7,7 @@
 
 #include "app/MemoryProfileStore.h"
 #include "app/Startup.h"
+#include "job/Format.h"
 #include "job/ProcessLog.h"
 #include "job/TargetList.h"
 #include "job/TextSource.h"
@@ -206,6 +207,7 @@ TEST(ProcessLog, HeaderAndReasons) {
                                                    {11, "Other Error"}};
     for (const auto& r : reasons)
         EXPECT_EQ(processlog::Reason(texts, r.first), r.second);
+    EXPECT_EQ(FormatText("%d", 7), "7");
 }
 
 TEST(WipeEngine, AnticacheBytes) {
