@@ -193,15 +193,17 @@ const Row kRows[] = {
      "tidewipe: a: wiped\ntidewipe: ro: wiped\ntidewipe: -dash: wiped\ntidewipe: q\"uote: wiped\n"
      "tidewipe: c\\012\\177: wiped\ntidewipe: x y: wiped\ntidewipe: 6 wiped, 0 failed\n",
      "b hard=00@1998"},
-    // Refused entries are left as they are; options end at the first name.
-    {"a link sub pipe hole held", "--verbose link sub pipe hole '' held a a -v", 1,
+    // Refused entries are left as they are, those that another locker holds with their status
+    // as it was; options end at the first name.
+    {"a link sub pipe hole held ro-held", "--verbose link sub pipe hole '' held ro-held a a -v", 1,
      "tidewipe: link: refused: a symbolic link (not followed)\ntidewipe: sub: refused: a folder\n"
      "tidewipe: pipe: refused: not a regular file\ntidewipe: hole: refused: a sparse file\n"
      "tidewipe: '': No such file or directory\n"
-     "tidewipe: held: cannot open: Resource temporarily unavailable\ntidewipe: a: wiped\n"
+     "tidewipe: held: cannot open: Resource temporarily unavailable\ntidewipe: ro-held: cannot "
+     "change its permissions: Resource temporarily unavailable\ntidewipe: a: wiped\n"
      "tidewipe: a: No such file or directory\ntidewipe: -v: No such file or directory\n"
-     "tidewipe: 1 wiped, 8 failed\n",
-     "held hole=1048576sr link pipe sub"},
+     "tidewipe: 1 wiped, 9 failed\n",
+     "held hole=1048576sr link pipe ro-held sub"},
     {"a", "-vn 50 --buffer=1 --overrun=000000000 --keep --rename=off --no-truncate --no-date a", 0,
      "tidewipe: a: wiped, kept as a\ntidewipe: 1 wiped, 0 failed\n", "a=3000Xr"},
     {"a", "-z -k --rename=off --no-truncate --passes=1 --buffer=2048 --overrun=65536 a", 0, "",
@@ -227,11 +229,6 @@ const Row kRows[] = {
      "pass 2/2, N MB/s\r\033[Ktidewipe: mib: wiped\r\ntidewipe: gone: No such file or directory\r\n"
      "tidewipe: 1 wiped, 1 failed\r\n",
      "", "", "", kTerminal},
-    // A file that another locker holds is refused before anything of it changes.
-    {"held ro-held", "held ro-held", 1,
-     "tidewipe: held: cannot open: Resource temporarily unavailable\ntidewipe: ro-held: cannot "
-     "change its permissions: Resource temporarily unavailable\n",
-     "held ro-held"},
     // A mount point is refused before anything is written: the file bound there stays as it is.
     {"mnt", "mnt", 1, "tidewipe: mnt: refused: a mount point\n", "mnt src"},
     // Another user may write two of these files but not set their times, and /proc does not

@@ -534,13 +534,10 @@ TEST_F(Job, EveryFailingCallLeavesOnlyWhatItMust) {
 TEST_F(Job, AnAttackerAtAnyCallReachesNoOtherFile) {
     enum Attack { kPlantLink, kMoveOnto, kAppend, kSwapFolder };
     const std::string sub = dir.Path() + "home/sub";
-    auto at = [this](const std::string& path) {  // spelt as the folder listing spells it
-        return fs::u8path(path.find(dir.Path()) == 0 ? path : dir.Path() + path)
-            .make_preferred()
-            .u8string();
-    };
-    // The other files, by where they are: their bytes and their write time.
-    std::map<std::string, std::pair<std::string, fs::file_time_type>> others;
+    auto at = [this](const std::string& path) { return fs::u8path(dir.Path() + path); };
+    // The other files, by where they are (a path compares equal whatever its separators):
+    // their bytes and their write time.
+    std::map<fs::path, std::pair<std::string, fs::file_time_type>> others;
     bool wiped = false;                        // the dummy stage began: the pipeline is over
     auto run = [&](Attack attack, size_t n) {  // whether the attack came
         fs::remove_all(fs::u8path(dir.Path() + "home"));
@@ -549,8 +546,8 @@ TEST_F(Job, AnAttackerAtAnyCallReachesNoOtherFile) {
         realfiles::Write(sub + "/a.txt", Original(3000));
         others.clear();
         for (const char* other : {"victim/a.txt", "decoy", "moved"}) {
-            realfiles::Write(at(other), other);
-            others[at(other)] = {other, fs::last_write_time(fs::u8path(at(other)))};
+            realfiles::Write(at(other).u8string(), other);
+            others[at(other)] = {other, fs::last_write_time(at(other))};
         }
         log.clear(), ui.events.clear(), files.calls.clear();
         EveryStage();
@@ -567,16 +564,15 @@ TEST_F(Job, AnAttackerAtAnyCallReachesNoOtherFile) {
             if (files.calls.size() != n || checked == 0 || checked == n) return;
             attacked = true;
             std::error_code failed;
-            const std::string current = at(files.Native(job.m_strPath));
+            const fs::path current = fs::u8path(files.Native(job.m_strPath));
             if (attack == kPlantLink && std::regex_match(c.path, ours)) {
                 fs::remove(fs::u8path(files.Native(c.path)), failed);
-                fs::create_hard_link(fs::u8path(at("decoy")), fs::u8path(files.Native(c.path)),
-                                     failed);
+                fs::create_hard_link(at("decoy"), fs::u8path(files.Native(c.path)), failed);
             } else if (attack == kMoveOnto) {
-                fs::rename(fs::u8path(at("moved")), fs::u8path(current), failed);
+                fs::rename(at("moved"), current, failed);
                 if (!failed) others[current] = others[at("moved")], others.erase(at("moved"));
-            } else if (attack == kAppend && fs::exists(fs::u8path(current))) {
-                std::ofstream(fs::u8path(current), std::ios::app) << "APPENDED";
+            } else if (attack == kAppend && fs::exists(current)) {
+                std::ofstream(current, std::ios::app) << "APPENDED";
             } else if (attack == kSwapFolder) {
                 fs::rename(sub, sub + ".old");
                 fs::create_directory_symlink(dir.Path() + "victim", sub);
@@ -602,16 +598,16 @@ TEST_F(Job, AnAttackerAtAnyCallReachesNoOtherFile) {
             changed += std::accumulate(ui.events.begin(), ui.events.end(), log) != clean;
             EXPECT_TRUE(files.openPaths.empty());
             for (const auto& [path, was] : others) {
-                EXPECT_EQ(realfiles::Read(path), was.first);
-                EXPECT_EQ(fs::last_write_time(fs::u8path(path)), was.second) << path;
+                EXPECT_EQ(realfiles::Read(path.u8string()), was.first);
+                EXPECT_EQ(fs::last_write_time(path), was.second) << path;
             }
             // Nothing else is left but the target, where the run says it stays (a file moved
             // onto its name ends it, though), holding no byte that the wipe left unreached.
             const bool ok = log.find("OK :") != std::string::npos;
             int left = 0;
             for (const auto& e : fs::recursive_directory_iterator(fs::u8path(dir.Path()))) {
-                const std::string path = e.path().u8string(), bytes = realfiles::Read(path);
-                if (e.is_symlink() || !e.is_regular_file() || others.count(path) != 0 ||
+                const std::string bytes = realfiles::Read(e.path().u8string());
+                if (e.is_symlink() || !e.is_regular_file() || others.count(e.path()) != 0 ||
                     bytes == "decoy")
                     continue;
                 EXPECT_TRUE(!ok || wiped || bytes.find("APPENDED") == std::string::npos);
