@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -39,19 +40,40 @@ void Say(const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
 }
 
-// A name as the user typed it, made printable: control bytes would move the terminal's cursor.
+// A name as the user typed it, made printable: the control characters (C0, DEL, and the C1
+// ones, which a terminal obeys as it obeys ESC) and bytes that are no UTF-8 are shown as
+// octal escapes, byte by byte.
 std::string Shown(const std::string& name) {
     if (name.empty()) return "''";
     std::string out;
-    for (const char c : name) {
-        const unsigned char b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) {
-            char code[8];
-            std::snprintf(code, sizeof(code), "\\%03o", b);
-            out += code;
-        } else {
-            out += c;
+    for (size_t i = 0; i < name.size();) {
+        const auto byte = [&name](size_t at) { return static_cast<unsigned char>(name[at]); };
+        const unsigned char b = byte(i);
+        // The sequence's length, its smallest code point and the code point itself.
+        const size_t n = b < 0x80                ? 1
+                         : b >= 0xC2 && b < 0xE0 ? 2
+                         : b >= 0xE0 && b < 0xF0 ? 3
+                         : b >= 0xF0 && b < 0xF5 ? 4
+                                                 : 0;
+        uint32_t code = n == 1 ? b : b & (0x7F >> n);
+        bool valid = n != 0 && i + n <= name.size();
+        for (size_t k = 1; valid && k < n; ++k) {
+            valid = (byte(i + k) & 0xC0) == 0x80;
+            code = (code << 6) | (byte(i + k) & 0x3F);
         }
+        const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && code >= least[n] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        const size_t take = valid ? n : 1;
+        if (valid && code >= 0x20 && code != 0x7F && (code < 0x80 || code > 0x9F)) {
+            out.append(name, i, take);
+        } else {
+            for (size_t k = 0; k < take; ++k) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof(escaped), "\\%03o", byte(i + k));
+                out += escaped;
+            }
+        }
+        i += take;
     }
     return out;
 }
@@ -162,6 +184,35 @@ int UsageError(const std::string& why) {
     return 2;
 }
 
+// The option whose value getopt_long just found missing, as the user typed it: a long one by
+// its name, a short one alone (it may stand in a cluster).
+std::string Offending(char** argv) {
+    const std::string typed = argv[optind - 1];
+    if (typed.rfind("--", 0) == 0) return typed.substr(0, typed.find('='));
+    return std::string("-") + static_cast<char>(optopt);
+}
+
+// An unknown long option, or one that names the start of several: the candidates then.
+std::string Unknown(const std::string& typed) {
+    const std::string name = typed.substr(2, typed.find('=') - 2);
+    std::string candidates;
+    int count = 0;
+    for (const option* o = kOptions; typed.rfind("--", 0) == 0 && o->name != nullptr; ++o) {
+        if (std::string(o->name).rfind(name, 0) != 0) continue;
+        candidates += std::string(" '--") + o->name + "'";
+        ++count;
+    }
+    if (count < 2) return "unknown option '" + Shown(typed) + "'";
+    return "option '" + Shown(typed) + "' is ambiguous; possibilities:" + candidates;
+}
+
+// What GNU tools do when standard output cannot take what they wrote: say so, and fail.
+int Written() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    Say(std::string("write error: ") + std::strerror(errno));
+    return 1;
+}
+
 // A whole decimal number within the range; the option's name and range when not.
 bool ParseNumber(const char* option, const char* text, int32_t low, int32_t high, int32_t& out,
                  std::string& error) {
@@ -188,9 +239,9 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
     opterr = 0;
     for (;;) {
         int index = -1;
-        // "+": options end at the first name; ":": a missing value is told apart from an unknown
-        // option.
-        const int c = getopt_long(argc, argv, "+:n:zkivhV", kOptions, &index);
+        // Options may follow the names, as with every GNU tool ("--" or POSIXLY_CORRECT ends
+        // them); ":": a missing value is told apart from an unknown option.
+        const int c = getopt_long(argc, argv, ":n:zkivhV", kOptions, &index);
         if (c == -1) break;
         bool ok = true;
         switch (c) {
@@ -255,16 +306,22 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
             case 'h':
                 std::fputs(kHelp, stdout);
                 exitNow = true;
-                return 0;
+                return Written();
             case 'V':
                 std::printf("%s %s\n", kProgram, kVersion);
                 exitNow = true;
-                return 0;
+                return Written();
             case ':':
-                return UsageError(std::string("option '") + Shown(argv[optind - 1]) +
-                                  "' needs a value");
+                return UsageError("option '" + Shown(Offending(argv)) + "' needs a value");
             default:
-                return UsageError(std::string("unknown option '") + Shown(argv[optind - 1]) + "'");
+                // A short option that does not exist; a long one given a value it takes none
+                // of (its element is behind); else a long one unknown or ambiguous.
+                if (optopt > 0 && optopt < 256 && std::strchr("nzkivhV", optopt) == nullptr)
+                    return UsageError(std::string("unknown option '-") + static_cast<char>(optopt) +
+                                      "'");
+                if (optopt != 0)
+                    return UsageError("option '" + Shown(Offending(argv)) + "' takes no value");
+                return UsageError(Unknown(argv[optind - 1]));
         }
         if (!ok) return UsageError(error);
     }
@@ -390,6 +447,7 @@ void WarnAboutFileSystem(const std::string& path, std::set<dev_t>& warned) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
     Settings settings;
     bool exitNow = false;
     const int status = ParseArguments(argc, argv, settings, exitNow);
@@ -407,8 +465,10 @@ int main(int argc, char** argv) {
         char answer[16] = {};
         const bool read = std::fgets(answer, sizeof(answer), stdin) != nullptr;
         if (g_signal != 0) return 128 + g_signal;
-        const std::string a = read ? std::string(answer, std::strcspn(answer, "\r\n")) : "";
-        if (a != "y" && a != "Y" && a != "yes") return 1;
+        if (!read) std::fputc('\n', stderr);  // the prompt's line ends, as the answer's would
+        // The answers that rm -i takes, in the user's language.
+        answer[std::strcspn(answer, "\r\n")] = '\0';
+        if (!read || ::rpmatch(answer) != 1) return 1;
     }
 
     PosixFileLayer files;

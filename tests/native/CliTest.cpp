@@ -40,8 +40,10 @@ std::vector<std::string> Words(const std::string& text) {
 
 // Entries are made by name (see MakeEntry); kInterrupt sends SIGINT once the extra wipe's
 // scratch file is in TMPDIR; kTerminal puts standard error on a terminal; kNobody runs the
-// program as the user nobody, without its descriptors in /proc (as where no /proc is mounted).
-enum Mode { kFiles, kInterrupt, kTerminal, kNobody };
+// program as the user nobody, without its descriptors in /proc (as where no /proc is mounted);
+// kFullOutput puts standard output on a full device.
+enum Mode { kFiles, kInterrupt, kTerminal, kNobody, kFullOutput };
+const char kFull[] = "tidewipe: write error: No space left on device\n";
 constexpr int kCannot = 125;  // the child could not set the run up: skip the row
 struct Row {
     std::string make, args;
@@ -116,7 +118,10 @@ protected:
         const pid_t pid = fork();
         if (pid == 0) {
             dup2(open((root / "in").c_str(), O_RDONLY), 0);
-            dup2(open((root / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+            dup2(mode == kFullOutput
+                     ? open("/dev/full", O_WRONLY)
+                     : open((root / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600),
+                 1);
             dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY, 0600), 2);
             // A program that hangs ends here (the alarm outlives exec), rather than outlive the
             // test and go on writing.
@@ -130,7 +135,8 @@ protected:
                  mount("tw", fds.c_str(), "tmpfs", 0, nullptr) != 0 || setgroups(0, nullptr) != 0 ||
                  setgid(kNobodyId) != 0 || setuid(kNobodyId) != 0))
                 _exit(kCannot);
-            if (chdir(work.c_str()) == 0 && setenv("TMPDIR", (root / "tmp").c_str(), 1) == 0)
+            if (chdir(work.c_str()) == 0 && setenv("TMPDIR", (root / "tmp").c_str(), 1) == 0 &&
+                setenv("LC_ALL", "C", 1) == 0)
                 execv(TIDEWIPE_CLI, argv.data());
             _exit(127);
         }
@@ -188,21 +194,26 @@ Row Usage(const char* args, const std::string& message) {
 }
 
 const Row kRows[] = {
-    {"a hard ro -dash q\"uote c\n\x7f 'x y' b", "-v -- a ro -dash q\"uote c\n\x7f 'x y'", 0,
+    // Control characters (C1 too) and bytes that are no UTF-8 are shown escaped.
+    {"a hard ro -dash q\"uote c\n\x7f 'x y' s\xC2\x9B"
+     "b t\xFF b",
+     "-v -- a ro -dash q\"uote c\n\x7f 'x y' s\xC2\x9B"
+     "b t\xFF",
+     0,
      "tidewipe: a: warning: 1 other hard link(s) will keep naming this file, emptied\n"
      "tidewipe: a: wiped\ntidewipe: ro: wiped\ntidewipe: -dash: wiped\ntidewipe: q\"uote: wiped\n"
-     "tidewipe: c\\012\\177: wiped\ntidewipe: x y: wiped\ntidewipe: 6 wiped, 0 failed\n",
+     "tidewipe: c\\012\\177: wiped\ntidewipe: x y: wiped\ntidewipe: s\\302\\233b: wiped\n"
+     "tidewipe: t\\377: wiped\ntidewipe: 8 wiped, 0 failed\n",
      "b hard=00@1998"},
     // Refused entries are left as they are, those that another locker holds with their status
-    // as it was; options end at the first name.
-    {"a link sub pipe hole held ro-held", "--verbose link sub pipe hole '' held ro-held a a -v", 1,
+    // as it was; options may follow the names.
+    {"a link sub pipe hole held ro-held", "link sub pipe hole '' held ro-held a a --verbose", 1,
      "tidewipe: link: refused: a symbolic link (not followed)\ntidewipe: sub: refused: a folder\n"
      "tidewipe: pipe: refused: not a regular file\ntidewipe: hole: refused: a sparse file\n"
      "tidewipe: '': No such file or directory\n"
      "tidewipe: held: cannot open: Resource temporarily unavailable\ntidewipe: ro-held: cannot "
      "change its permissions: Resource temporarily unavailable\ntidewipe: a: wiped\n"
-     "tidewipe: a: No such file or directory\ntidewipe: -v: No such file or directory\n"
-     "tidewipe: 1 wiped, 9 failed\n",
+     "tidewipe: a: No such file or directory\ntidewipe: 1 wiped, 8 failed\n",
      "held hole=1048576sr link pipe ro-held sub"},
     {"a", "-vn 50 --buffer=1 --overrun=000000000 --keep --rename=off --no-truncate --no-date a", 0,
      "tidewipe: a: wiped, kept as a\ntidewipe: 1 wiped, 0 failed\n", "a=3000Xr"},
@@ -215,10 +226,15 @@ const Row kRows[] = {
     {"a b", "--dummy=100 --dummy-each a b", 0, "", ""},
     {"a", "--extra-wipe=1 --extra-wipe-in-temp --extra-wipe-each-pass a", 0, "", ""},
     {"a b", "-i a b", 0, "tidewipe: wipe 2 files? [y/N] ", "", "y\n"},
-    {"a", "-i a", 0, "tidewipe: wipe 1 file? [y/N] ", "", "yes\n"},
+    {"a", "-i a", 0, "tidewipe: wipe 1 file? [y/N] ", "", "YES\n"},
     {"a", "--interactive a", 1, "tidewipe: wipe 1 file? [y/N] ", "a", "n\n"},
+    {"a", "-i a", 1, "tidewipe: wipe 1 file? [y/N] \n", "a"},  // no answer at all
+    {"a", "a -k --rename=off", 0, "", "a=00@1998"},
+    {"abc", "'a*'", 1, "tidewipe: a*: No such file or directory\n", "abc"},
     {"a", "--help a", 0, "", "a", "", "Usage: tidewipe [OPTION]... FILE...\n"},
     {"a", "-V a", 0, "", "a", "", "tidewipe "},
+    {"a", "--help a", 1, kFull, "a", "", "", kFullOutput},
+    {"a", "--version a", 1, kFull, "a", "", "", kFullOutput},
     // The scratch file goes, and the target is named as it was left.
     {"a", "--extra-wipe=100 --extra-wipe-in-temp -n 9 a", 130,
      "tidewipe: a: interrupted; left partly overwritten as a\ntidewipe: stopped by Interrupt\n",
@@ -258,6 +274,11 @@ const Row kRows[] = {
     Usage("--extra-wipe=101 a", "--extra-wipe: '101' is not a number from 1 to 100"),
     Usage("--rename=yes a", "--rename: 'yes' is not off, random or system"),
     Usage("--novwr=3 a", "unknown option '--novwr=3'"),
+    Usage("-xv a", "unknown option '-x'"),
+    Usage("a -v -dash", "unknown option '-d'"),
+    Usage("--no a", "option '--no' is ambiguous; possibilities: '--no-truncate' '--no-date'"),
+    Usage("a -vn", "option '-n' needs a value"),
+    Usage("--keep=1 a", "option '--keep' takes no value"),
     Usage("-v", "no file named"),
     Usage("--dummy-each a", "--dummy-each: needs --dummy"),
     Usage("--extra-wipe-in-temp a", "--extra-wipe-in-temp: needs --extra-wipe"),
