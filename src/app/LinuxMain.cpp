@@ -89,11 +89,14 @@ class ConsoleUi : public JobUi {
 public:
     bool inDummyStage = false;
     bool dummyFailed = false;
+    const WipeFailure* failure = nullptr;  // the system's reason, where the stage met one
 
     void ShowBox(const std::string& text, const std::string&, unsigned) override {
         if (!inDummyStage) return;
         dummyFailed = true;
-        Say("dummy files: " + text.substr(0, text.find('\r')));
+        const long error = failure != nullptr ? failure->osError : 0;
+        Say("dummy files: " +
+            (error > 0 ? std::strerror(static_cast<int>(error)) : text.substr(0, text.find('\r'))));
     }
     void Beep(unsigned) override {}
     bool Confirm(const std::string&) override { return true; }
@@ -433,13 +436,14 @@ private:
 };
 
 // Once per file system that overwriting in place may not reach through.
-void WarnAboutFileSystem(const std::string& path, std::set<dev_t>& warned) {
+void WarnAboutFileSystem(const std::string& path, bool truncated, std::set<dev_t>& warned) {
     struct stat st;
     struct statfs fs;
     if (::stat(path.c_str(), &st) != 0 || ::statfs(path.c_str(), &fs) != 0) return;
     if (st.st_nlink > 1)
         Say(Shown(path) + ": warning: " + std::to_string(st.st_nlink - 1) +
-            " other hard link(s) will keep naming this file, emptied");
+            " other hard link(s) will keep naming this file, " +
+            (truncated ? "emptied" : "overwritten"));
     const std::string why = FileSystemWarning(static_cast<uint64_t>(fs.f_type));
     if (!why.empty() && warned.insert(st.st_dev).second) Say(Shown(path) + ": warning: " + why);
 }
@@ -458,6 +462,9 @@ int main(int argc, char** argv) {
     sigemptyset(&action.sa_mask);
     for (int signo : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signo, &action, nullptr);
+    // Standard error on a pipe that nobody reads must not end the program before it has
+    // removed its scratch files: the write fails instead, and the exit status says so.
+    std::signal(SIGPIPE, SIG_IGN);
 
     const size_t count = settings.files.size();
     if (settings.interactive) {
@@ -478,6 +485,7 @@ int main(int argc, char** argv) {
     DeleteJob job(files, ui, texts, clock);
     static_cast<WipeOptions&>(job) = settings.options;
     job.m_pStop = &g_signal;
+    ui.failure = &job.m_failure;
     ProgressLine progress(::isatty(STDERR_FILENO) != 0);
     job.m_onProgress = [&](int pass, int passes, int64_t done, int64_t total) {
         progress.Update(pass, passes, done, total);
@@ -508,7 +516,7 @@ int main(int argc, char** argv) {
             ++failed;
             continue;
         }
-        WarnAboutFileSystem(path, warned);
+        WarnAboutFileSystem(path, job.rZLen != 0, warned);
         progress.Start(i + 1, count, path);
         const int code = job.WipeFile(nullptr);
         progress.Clear();
@@ -543,5 +551,5 @@ int main(int argc, char** argv) {
         Say(std::string("stopped by ") + strsignal(g_signal));
         return 128 + g_signal;
     }
-    return failed == 0 ? 0 : 1;
+    return failed == 0 && !std::ferror(stderr) ? 0 : 1;
 }

@@ -24,6 +24,9 @@ std::string Index(int index) {
 }  // namespace
 
 int WipeEngine::MakeDummyFileEntries() {
+    // What went wrong here, for front ends that name the system's reason.
+    WipeFailure& failure = m_target.m_failure;
+    failure = WipeFailure();
     const int32_t nFiles = m_options.nFiles;
     const std::string& folderPath = m_target.m_strFolder;
     std::string prefix;
@@ -70,7 +73,8 @@ int WipeEngine::MakeDummyFileEntries() {
             }
             // Create-only: a name that someone else took since the probe is never opened.
             const std::string name = dummyName(i);
-            std::unique_ptr<FileHandle> file = folder->Open(name, OpenMode::kCreateNew);
+            std::unique_ptr<FileHandle> file =
+                folder->Open(name, OpenMode::kCreateNew, &failure.cause, &failure.osError);
             if (!file) {
                 m_events.DummyFileFailed();
                 removeMade();
@@ -83,6 +87,8 @@ int WipeEngine::MakeDummyFileEntries() {
                 file->Write(kDummyHeader, kDummyHeaderSize);
                 file->Close();
             } catch (const FileException& e) {
+                failure.cause = e.m_cause;
+                failure.osError = e.m_lOsError;
                 if (e.m_cause == kCauseHardIO) m_events.DummyFileFailed();
                 file.reset();
                 removeMade();
@@ -95,6 +101,8 @@ int WipeEngine::MakeDummyFileEntries() {
             folder->Remove(made[removed].first, made[removed].second);
         m_events.Step(WipeStep::kDeleteDummy);
     } catch (const FileException& e) {
+        failure.cause = e.m_cause;
+        failure.osError = e.m_lOsError;
         if (e.m_cause == kCauseHardIO)
             m_events.HardwareError();
         else

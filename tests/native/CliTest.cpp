@@ -41,8 +41,9 @@ std::vector<std::string> Words(const std::string& text) {
 // Entries are made by name (see MakeEntry); kInterrupt sends SIGINT once the extra wipe's
 // scratch file is in TMPDIR; kTerminal puts standard error on a terminal; kNobody runs the
 // program as the user nobody, without its descriptors in /proc (as where no /proc is mounted);
-// kFullOutput puts standard output on a full device.
-enum Mode { kFiles, kInterrupt, kTerminal, kNobody, kFullOutput };
+// kFullOutput puts standard output on a full device; kClosedPipe standard error on a pipe that
+// nobody reads.
+enum Mode { kFiles, kInterrupt, kTerminal, kNobody, kFullOutput, kClosedPipe };
 const char kFull[] = "tidewipe: write error: No space left on device\n";
 constexpr int kCannot = 125;  // the child could not set the run up: skip the row
 struct Row {
@@ -123,6 +124,9 @@ protected:
                      : open((root / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600),
                  1);
             dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY, 0600), 2);
+            int unread[2];
+            if (mode == kClosedPipe && pipe(unread) == 0 && close(unread[0]) == 0)
+                dup2(unread[1], 2);
             // A program that hangs ends here (the alarm outlives exec), rather than outlive the
             // test and go on writing.
             alarm(30);
@@ -230,6 +234,9 @@ const Row kRows[] = {
     {"a", "--interactive a", 1, "tidewipe: wipe 1 file? [y/N] ", "a", "n\n"},
     {"a", "-i a", 1, "tidewipe: wipe 1 file? [y/N] \n", "a"},  // no answer at all
     {"a", "a -k --rename=off", 0, "", "a=00@1998"},
+    {"a hard", "--no-truncate a", 0,
+     "tidewipe: a: warning: 1 other hard link(s) will keep naming this file, overwritten\n",
+     "hard=3000Xr@1998"},
     {"abc", "'a*'", 1, "tidewipe: a*: No such file or directory\n", "abc"},
     {"a", "--help a", 0, "", "a", "", "Usage: tidewipe [OPTION]... FILE...\n"},
     {"a", "-V a", 0, "", "a", "", "tidewipe "},
@@ -260,9 +267,11 @@ const Row kRows[] = {
     {"tmpfs a b", "-v --dummy=5 a b", 1,
      "tidewipe: a: warning: on tmpfs, which lives in memory, and swap may hold copies of its "
      "pages; overwriting in place may not reach the old data\ntidewipe: a: wiped\n"
-     "tidewipe: b: wiped\ntidewipe: dummy files: Dummy File I/O Error (Hardware Error)\n"
+     "tidewipe: b: wiped\ntidewipe: dummy files: No space left on device\n"
      "tidewipe: 2 wiped, 1 failed\n",
      ""},
+    // The same where nobody reads standard error: the run ends all the same, and says so.
+    {"tmpfs a b", "--dummy=5 a b", 1, "", "", "", "", kClosedPipe},
     Usage("-n 0 a", "--passes: '0' is not a number from 1 to 50"),
     Usage("--passes=51 a", "--passes: '51' is not a number from 1 to 50"),
     Usage("--overrun= a", "--overrun: '' is not a number from 0 to 65536"),
