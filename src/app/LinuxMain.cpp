@@ -485,7 +485,7 @@ int main(int argc, char** argv) {
     DeleteJob job(files, ui, texts, clock);
     static_cast<WipeOptions&>(job) = settings.options;
     job.m_pStop = &g_signal;
-    ui.failure = &job.m_failure;
+    ui.failure = &job.m_dummyFailure;
     ProgressLine progress(::isatty(STDERR_FILENO) != 0);
     job.m_onProgress = [&](int pass, int passes, int64_t done, int64_t total) {
         progress.Update(pass, passes, done, total);

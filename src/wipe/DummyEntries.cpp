@@ -25,7 +25,7 @@ std::string Index(int index) {
 
 int WipeEngine::MakeDummyFileEntries() {
     // What went wrong here, for front ends that name the system's reason.
-    WipeFailure& failure = m_target.m_failure;
+    WipeFailure& failure = m_target.m_dummyFailure;
     failure = WipeFailure();
     const int32_t nFiles = m_options.nFiles;
     const std::string& folderPath = m_target.m_strFolder;

@@ -25,4 +25,5 @@ struct WipeTarget {
     int m_bFound = 0;
     int m_nAttributes = 0;
     WipeFailure m_failure;
+    WipeFailure m_dummyFailure;  // the same, of the last dummy stage
 };
