@@ -537,6 +537,17 @@ int main(int argc, char** argv) {
             Say(Shown(path) + ": " + FailureText(code, job.m_failure) +
                 (job.m_strPath != path ? "; left as " + Shown(job.m_strPath) : ""));
         }
+        // The extra wipe was asked for: one that could not be made or finished fails the run.
+        const WipeFailure& f = job.m_failure;
+        if (f.extraFailed && !f.stopped) {
+            std::string what = "not made";
+            if (f.extraWritten > 0)
+                what = "only " + std::to_string(f.extraWritten / (1 << 20)) + " MB written";
+            if (f.extraError > 0)
+                what += std::string(": ") + std::strerror(static_cast<int>(f.extraError));
+            Say(Shown(path) + ": extra wipe: " + what);
+            ++failed;
+        }
         if (job.Dummy != 0 && job.DummySkip == 0) dummyStage();
     }
     if (g_signal == 0 && job.Dummy != 0 && anyPath) {

@@ -40,19 +40,27 @@ int64_t WipeEngine::AnticacheBytes(int32_t megabytes) {
 int WipeEngine::MakeAdditionalWipeFile(const std::string& targetPath) {
     if (m_options.AddWipe == 0) return 1;
     const int64_t bytes = AnticacheBytes(m_options.nAnticacheSize);
+    // What the step could not do, for front ends that report it: the first failure of a wipe,
+    // with the bytes that its pass had written and the system's reason.
+    auto failed = [this](int64_t written, long osError) {
+        WipeFailure& f = m_target.m_failure;
+        if (!f.extraFailed) f.extraFailed = true, f.extraWritten = written, f.extraError = osError;
+        return 0;
+    };
 
     std::string folderPath;
     if (m_options.rAntiFolder != 0) {
         folderPath = m_files.TempPath();
-        if (folderPath.empty()) return 0;  // no temporary folder: nowhere to write
+        if (folderPath.empty()) return failed(0, 0);  // no temporary folder: nowhere to write
         if (!wipe::IsSeparator(m_files.Style(), folderPath.back()))
             folderPath += m_files.Style() == PathStyle::kWindows ? '\\' : '/';
     } else {
         folderPath = DriveAndDirectory(m_files.Style(), targetPath);
     }
     std::unique_ptr<FolderHandle> own;
-    FolderHandle* folder = FolderAt(folderPath, own);
-    if (folder == nullptr) return 0;
+    long error = 0;
+    FolderHandle* folder = FolderAt(folderPath, own, &error);
+    if (folder == nullptr) return failed(0, error);
 
     // Create-only, so that nothing that someone else put under the name is ever written: a
     // name taken between the probe and the create is given up for the next one.
@@ -61,19 +69,19 @@ int WipeEngine::MakeAdditionalWipeFile(const std::string& targetPath) {
     for (int attempt = 0; !file; ++attempt) {
         // Each try reseeds from the seconds clock, so a taken name recurs until the next second:
         // wait a little between tries rather than spin, and give up if the clock never moves.
-        if (attempt == kMaxNameAttempts) return 0;
+        if (attempt == kMaxNameAttempts) return failed(0, 0);
         if (attempt > 0) m_events.Sleep(kNameRetryMilliseconds);
         Reseed();
         name = "_c";
         for (int i = 0; i < 6; ++i)
             name += static_cast<char>(RandomInRange('0', '9'));
         name += ".tmp";
-        if (!wipe::FitsPath(m_files, folderPath + name)) return 0;
+        if (!wipe::FitsPath(m_files, folderPath + name)) return failed(0, 0);
         FileStatus status;
         if (folder->GetStatus(name, status)) continue;
         Reseed();
-        file = folder->Open(name, OpenMode::kCreateNew);
-        if (!file && !folder->GetStatus(name, status)) return 0;  // cannot be made here
+        file = folder->Open(name, OpenMode::kCreateNew, nullptr, &error);
+        if (!file && !folder->GetStatus(name, status)) return failed(0, error);  // not here
     }
     const FileIdentity identity = file->Identity();
 
@@ -87,20 +95,21 @@ int WipeEngine::MakeAdditionalWipeFile(const std::string& targetPath) {
     };
 
     uint8_t buffer[wipe::kBufferSize];
+    int64_t written = 0;
     for (int pass = 0; pass < 2; ++pass) {
         // The second pass writes the same file again, from its start, and nothing else that
         // may have taken its name meanwhile.
         if (pass > 0) {
-            file = folder->Open(name, OpenMode::kReadWriteExisting);
+            file = folder->Open(name, OpenMode::kReadWriteExisting, nullptr, &error);
             if (!file || file->Identity() != identity) {
                 file.reset();
                 removeScratch();
-                return 0;
+                return failed(written, error);
             }
         }
         try {
             if (pass > 0) file->Truncate();
-            for (int64_t written = 0; written < bytes; written += wipe::kBufferSize) {
+            for (written = 0; written < bytes; written += wipe::kBufferSize) {
                 if (m_events.StopRequested()) {
                     file.reset();
                     removeScratch();
@@ -117,7 +126,7 @@ int WipeEngine::MakeAdditionalWipeFile(const std::string& targetPath) {
             if (e.m_cause == kCauseHardIO) m_events.Step(WipeStep::kAdditionalWipeFailed);
             file.reset();
             removeScratch();
-            return 0;
+            return failed(written, e.m_lOsError);
         }
     }
     m_events.Step(WipeStep::kAdditionalWipe);

@@ -41,7 +41,7 @@ int WipeEngine::MakeDummyFileEntries() {
     FolderHandle* folder = nullptr;
     if (!wipe::FitsPath(m_files, folderPath + prefix + "*.*") ||
         (nFiles > 0 && !wipe::FitsPath(m_files, folderPath + dummyName(nFiles - 1))) ||
-        (folder = FolderAt(folderPath, own)) == nullptr) {
+        (folder = FolderAt(folderPath, own, &failure.osError)) == nullptr) {
         m_events.DummyFileFailed();
         return 0;
     }

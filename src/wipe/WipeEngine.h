@@ -54,7 +54,8 @@ private:
     bool Describe();
     // The folder at `path`: the checked target's own when it is that one, else one opened now
     // and held by `own`; null when it cannot be opened.
-    FolderHandle* FolderAt(const std::string& path, std::unique_ptr<FolderHandle>& own);
+    FolderHandle* FolderAt(const std::string& path, std::unique_ptr<FolderHandle>& own,
+                           long* osError = nullptr);
 
     FileLayer& m_files;
     Clock& m_clock;

@@ -70,9 +70,10 @@ bool WipeEngine::Describe() {
     return true;
 }
 
-FolderHandle* WipeEngine::FolderAt(const std::string& path, std::unique_ptr<FolderHandle>& own) {
+FolderHandle* WipeEngine::FolderAt(const std::string& path, std::unique_ptr<FolderHandle>& own,
+                                   long* osError) {
     if (m_folder && path == m_strOpenFolder) return m_folder.get();
-    own = m_files.OpenFolder(path);
+    own = m_files.OpenFolder(path, nullptr, osError);
     return own.get();
 }
 

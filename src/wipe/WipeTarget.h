@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Why the last wipe of a target failed, for front ends that name the system's reason: the file
@@ -13,6 +14,10 @@ struct WipeFailure {
     bool replaced = false;  // a step found another file under the name than the check saw
     bool written = false;   // the file's size changed under the wipe: someone wrote to it
     bool notDated = false;  // the times were left: only the file's owner may set them
+    // The additional wipe's first failure: what its pass had written, and why.
+    bool extraFailed = false;
+    int64_t extraWritten = 0;
+    long extraError = 0;
 };
 
 // The current target of a job. The engine reads the path, splits it, looks it up and, after

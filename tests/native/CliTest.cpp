@@ -98,7 +98,7 @@ protected:
     }
     void TearDown() override {
         EXPECT_EQ(Read(root / "outside"), "not to be touched");
-        EXPECT_TRUE(fs::is_empty(root / "tmp"));
+        EXPECT_TRUE(!fs::exists(root / "tmp") || fs::is_empty(root / "tmp"));
         EXPECT_LE(std::distance(fs::directory_iterator(root), {}), 6);  // and in, out, err
         fs::remove_all(root);
     }
@@ -169,7 +169,12 @@ protected:
         if (name == "sub") return mkdir(path.c_str(), 0755);
         if (name == "pipe") return mkfifo(path.c_str(), 0644);
         if (name == "hard") return link((work / "a").c_str(), path.c_str());
-        if (name == "tmpfs") return mount("tw", work.c_str(), "tmpfs", 0, "nr_inodes=4") ? -2 : 0;
+        if (name == "tmpfs" || name == "small")  // four entries, or three megabytes
+            return mount("tw", work.c_str(), "tmpfs", 0,
+                         name == "tmpfs" ? "nr_inodes=4" : "size=3m")
+                       ? -2
+                       : 0;
+        if (name == "notmp") return fs::remove(root / "tmp") ? 0 : -1;
         Write(path, name == "mib" ? std::string(1 << 20, 'm') : kMade);
         if (name == "hole") return truncate(path.c_str(), 1 << 20);
         // Another user's files in a folder that everyone may write: one that all may write, one
@@ -269,6 +274,14 @@ const Row kRows[] = {
      "pages; overwriting in place may not reach the old data\ntidewipe: a: wiped\n"
      "tidewipe: b: wiped\ntidewipe: dummy files: No space left on device\n"
      "tidewipe: 2 wiped, 1 failed\n",
+     ""},
+    // An extra wipe asked for and not made, or cut short, fails the run.
+    {"a notmp", "--extra-wipe=1 --extra-wipe-in-temp a", 1,
+     "tidewipe: a: extra wipe: not made: No such file or directory\n", ""},
+    {"small a", "--extra-wipe=10 a", 1,
+     "tidewipe: a: warning: on tmpfs, which lives in memory, and swap may hold copies of its "
+     "pages; overwriting in place may not reach the old data\ntidewipe: a: extra wipe: only 2 MB "
+     "written: No space left on device\n",
      ""},
     // The same where nobody reads standard error: the run ends all the same, and says so.
     {"tmpfs a b", "--dummy=5 a b", 1, "", "", "", "", kClosedPipe},
