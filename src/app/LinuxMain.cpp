@@ -389,6 +389,8 @@ std::string FailureText(int code, const DeleteJob::Failure& f) {
     }
     if (f.replaced) return std::string(what) + ": replaced by another file during the wipe";
     if (f.written) return std::string(what) + ": was written to during the wipe";
+    // A name that no longer opens because a link took its place: the cause, not the symptom.
+    if (f.osError == ELOOP) return std::string(what) + ": replaced by a link during the wipe";
     if (f.osError > 0) return std::string(what) + ": " + std::strerror(static_cast<int>(f.osError));
     return what;
 }

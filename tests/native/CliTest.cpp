@@ -39,11 +39,11 @@ std::vector<std::string> Words(const std::string& text) {
 }
 
 // Entries are made by name (see MakeEntry); kInterrupt sends SIGINT once the extra wipe's
-// scratch file is in TMPDIR; kTerminal puts standard error on a terminal; kNobody runs the
-// program as the user nobody, without its descriptors in /proc (as where no /proc is mounted);
-// kFullOutput puts standard output on a full device; kClosedPipe standard error on a pipe that
-// nobody reads.
-enum Mode { kFiles, kInterrupt, kTerminal, kNobody, kFullOutput, kClosedPipe };
+// scratch file is in TMPDIR, and kToLink then puts a link in the place of the file "a"; kTerminal
+// puts standard error on a terminal; kNobody runs the program as the user nobody, without its
+// descriptors in /proc (as where no /proc is mounted); kFullOutput puts standard output on a full
+// device; kClosedPipe standard error on a pipe that nobody reads.
+enum Mode { kFiles, kInterrupt, kTerminal, kNobody, kFullOutput, kClosedPipe, kToLink };
 const char kFull[] = "tidewipe: write error: No space left on device\n";
 constexpr int kCannot = 125;  // the child could not set the run up: skip the row
 struct Row {
@@ -144,9 +144,12 @@ protected:
                 execv(TIDEWIPE_CLI, argv.data());
             _exit(127);
         }
-        for (int i = 0; mode == kInterrupt && i < 4000 && fs::is_empty(root / "tmp"); ++i)
+        for (int i = 0;
+             (mode == kInterrupt || mode == kToLink) && i < 4000 && fs::is_empty(root / "tmp"); ++i)
             usleep(5000);
         if (mode == kInterrupt) kill(pid, SIGINT);
+        if (mode == kToLink)
+            fs::rename(work / "a", work / "b"), fs::create_symlink("b", work / "a");
         int status = 0;
         waitpid(pid, &status, 0);
         out = Read(root / "out");
@@ -251,6 +254,10 @@ const Row kRows[] = {
     {"a", "--extra-wipe=100 --extra-wipe-in-temp -n 9 a", 130,
      "tidewipe: a: interrupted; left partly overwritten as a\ntidewipe: stopped by Interrupt\n",
      "a=3000[\\s\\S]r", "", "", kInterrupt},
+    // A link put in the file's place between two steps: the next one fails and says why.
+    {"a", "--extra-wipe=100 --extra-wipe-in-temp -n 1 a", 1,
+     "tidewipe: a: cannot overwrite: replaced by a link during the wipe\n", "a\\* b=3000[\\s\\S]r",
+     "", "", kToLink},
     // One megabyte: one line a pass, whose rate is not 0.
     {"mib", "-v -n 2 mib gone", 1,
      "\r\033[Ktidewipe: [1/2] mib: 1/1 MB, pass 1/2, N MB/s\r\033[Ktidewipe: [1/2] mib: 1/1 MB, "
