@@ -5,6 +5,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <csignal>
@@ -161,9 +162,10 @@ const char kHelp[] =
     "                            then one like a system file's\n"
     "      --no-date             do not back-date the file\n"
     "  -k, --keep                leave the wiped file in place\n"
-    "      --dummy=N             make and remove N dummy files (1 to 100) in the last\n"
-    "                            file's folder, so that old name entries are reused\n"
-    "      --dummy-each          with --dummy: after every file instead of once\n"
+    "      --dummy=N             make and remove N dummy files (1 to 100) in each\n"
+    "                            folder where a file was wiped, so that old name\n"
+    "                            entries are reused\n"
+    "      --dummy-each          with --dummy: after every wiped file instead of once\n"
     "      --extra-wipe=MB       overwrite free space beside the file with a scratch\n"
     "                            file of MB megabytes (1 to 100), then remove it\n"
     "      --extra-wipe-in-temp  with --extra-wipe: in $TMPDIR (or /tmp) instead\n"
@@ -502,16 +504,13 @@ int main(int argc, char** argv) {
     std::set<dev_t> warned;
     size_t wiped = 0;
     size_t failed = 0;
-    std::string lastFolder;
-    bool anyPath = false;
+    // The dummy stage goes only where a file was wiped: once in each such folder, or with
+    // --dummy-each once after each wiped file; never in a folder that was only refused.
+    std::vector<std::string> wipedIn;
     for (size_t i = 0; i < count && g_signal == 0; ++i) {
         const std::string& path = settings.files[i];
         job.m_strPath = path;
         const bool eligible = !path.empty() && job.CheckTarget();
-        if (!path.empty()) {
-            lastFolder = job.m_strFolder;
-            anyPath = true;
-        }
         if (!eligible) {
             Say(Shown(path) + ": " +
                 (path.empty() ? std::strerror(ENOENT) : Refusal(path, job.m_nAttributes)));
@@ -531,6 +530,8 @@ int main(int argc, char** argv) {
             Say(Shown(path) + ": warning: not back-dated: only its owner may change its times");
         if (code == Success) {
             ++wiped;
+            if (std::find(wipedIn.begin(), wipedIn.end(), job.m_strFolder) == wipedIn.end())
+                wipedIn.push_back(job.m_strFolder);
             if (settings.verbose)
                 Say(Shown(path) + ": wiped" +
                     (job.bNotDel != 0 ? ", kept as " + Shown(job.m_strPath) : ""));
@@ -550,10 +551,11 @@ int main(int argc, char** argv) {
             Say(Shown(path) + ": extra wipe: " + what);
             ++failed;
         }
-        if (job.Dummy != 0 && job.DummySkip == 0) dummyStage();
+        if (job.Dummy != 0 && job.DummySkip == 0 && code == Success) dummyStage();
     }
-    if (g_signal == 0 && job.Dummy != 0 && anyPath) {
-        job.m_strFolder = lastFolder;
+    for (size_t i = 0; g_signal == 0 && job.Dummy != 0 && job.DummySkip != 0 && i < wipedIn.size();
+         ++i) {
+        job.m_strFolder = wipedIn[i];
         dummyStage();
     }
     if (ui.dummyFailed) ++failed;

@@ -5,7 +5,9 @@
 #include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -96,7 +98,18 @@ protected:
         fs::create_directories(work = root / "work");
         Write(root / "outside", "not to be touched");
     }
+    // A folder that not even root may change (ext4 and the like), or again one that may be.
+    static int Immutable(const fs::path& path, bool on) {
+        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int flags = 0;
+        const int rc = ioctl(fd, FS_IOC_GETFLAGS, &flags) |
+                       (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
+                        ioctl(fd, FS_IOC_SETFLAGS, &flags));
+        close(fd);
+        return rc;
+    }
     void TearDown() override {
+        if (fs::exists(work / "frozen")) Immutable(work / "frozen", false);
         EXPECT_EQ(Read(root / "outside"), "not to be touched");
         EXPECT_TRUE(!fs::exists(root / "tmp") || fs::is_empty(root / "tmp"));
         EXPECT_LE(std::distance(fs::directory_iterator(root), {}), 6);  // and in, out, err
@@ -178,6 +191,7 @@ protected:
                        ? -2
                        : 0;
         if (name == "notmp") return fs::remove(root / "tmp") ? 0 : -1;
+        if (name == "frozen") return mkdir(path.c_str(), 0755) | Immutable(path, true) ? -2 : 0;
         Write(path, name == "mib" ? std::string(1 << 20, 'm') : kMade);
         if (name == "hole") return truncate(path.c_str(), 1 << 20);
         // Another user's files in a folder that everyone may write: one that all may write, one
@@ -282,6 +296,8 @@ const Row kRows[] = {
      "tidewipe: b: wiped\ntidewipe: dummy files: No space left on device\n"
      "tidewipe: 2 wiped, 1 failed\n",
      ""},
+    // The dummy stage goes only where a file was wiped, never in a folder only refused.
+    {"a frozen", "--dummy=2 a frozen/", 1, "tidewipe: frozen/: refused: a folder\n", "frozen"},
     // An extra wipe asked for and not made, or cut short, fails the run.
     {"a notmp", "--extra-wipe=1 --extra-wipe-in-temp a", 1,
      "tidewipe: a: extra wipe: not made: No such file or directory\n", ""},
