@@ -522,7 +522,12 @@ int main(int argc, char** argv) {
         const int code = job.WipeFile(nullptr);
         progress.Clear();
         if (job.m_failure.stopped) {
-            Say(Shown(path) + ": interrupted; left partly overwritten as " + Shown(job.m_strPath));
+            const WipeFailure& f = job.m_failure;
+            Say(Shown(path) + ": interrupted; left " +
+                (!f.overwritten ? "partly overwritten"
+                 : f.truncated  ? "overwritten and cut to 0 bytes"
+                                : "overwritten") +
+                " as " + Shown(job.m_strPath));
             ++failed;
             break;
         }

@@ -259,6 +259,7 @@ void WipeEngine::Pipeline::OverwritePasses() {
             }
         }
         CloseTarget();
+        m_target.m_failure.overwritten = pass == o.nOvwr - 1;
         job.m_events.Progress(pass + 1, o.nOvwr, m_size, m_size);
 
         job.m_events.Step(WipeStep::kPassDone, pass + 1, o.nOvwr);
@@ -307,5 +308,6 @@ void WipeEngine::Pipeline::Truncate() {
     m_file->Truncate();
     m_expected = 0;
     CloseTarget();
+    m_target.m_failure.truncated = true;
     m_engine.m_events.Step(WipeStep::kTruncate);
 }

@@ -14,6 +14,9 @@ struct WipeFailure {
     bool replaced = false;  // a step found another file under the name than the check saw
     bool written = false;   // the file's size changed under the wipe: someone wrote to it
     bool notDated = false;  // the times were left: only the file's owner may set them
+    // How far it went: every pass done, the file cut to zero bytes.
+    bool overwritten = false;
+    bool truncated = false;
     // The additional wipe's first failure: what its pass had written, and why.
     bool extraFailed = false;
     int64_t extraWritten = 0;

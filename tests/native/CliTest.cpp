@@ -264,8 +264,11 @@ const Row kRows[] = {
     {"a", "-V a", 0, "", "a", "", "tidewipe "},
     {"a", "--help a", 1, kFull, "a", "", "", kFullOutput},
     {"a", "--version a", 1, kFull, "a", "", "", kFullOutput},
-    // The scratch file goes, and the target is named as it was left.
+    // The scratch file goes, and the target is named as it was left: all its passes done.
     {"a", "--extra-wipe=100 --extra-wipe-in-temp -n 9 a", 130,
+     "tidewipe: a: interrupted; left overwritten as a\ntidewipe: stopped by Interrupt\n",
+     "a=3000[\\s\\S]r", "", "", kInterrupt},
+    {"a", "--extra-wipe=100 --extra-wipe-in-temp --extra-wipe-each-pass -n 9 a", 130,
      "tidewipe: a: interrupted; left partly overwritten as a\ntidewipe: stopped by Interrupt\n",
      "a=3000[\\s\\S]r", "", "", kInterrupt},
     // A link put in the file's place between two steps: the next one fails and says why.
