@@ -35,3 +35,11 @@ std::string FileSystemWarning(uint64_t type) {
     }
     return std::string();
 }
+
+std::string FileSystemWarning(uint64_t type, const std::string& mountOptions) {
+    const uint64_t kExt = 0xEF53;  // ext2, ext3 and ext4 alike
+    if (type != kExt || ("," + mountOptions + ",").find(",data=journal,") == std::string::npos)
+        return FileSystemWarning(type);
+    return "on ext4 with data=journal, whose journal keeps a copy of the data written; "
+           "overwriting in place may not reach the old data";
+}

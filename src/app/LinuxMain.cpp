@@ -2,6 +2,7 @@
 // same engine and passes as the Windows program, taking every argument exactly as given.
 #include <getopt.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -12,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <set>
 #include <string>
 #include <thread>
@@ -439,6 +442,27 @@ private:
     std::chrono::steady_clock::time_point m_last;
 };
 
+// The options of the mount that holds the file (those of the mount and of its file system, as
+// /proc/self/mountinfo gives them), or empty where they cannot be read.
+std::string MountOptions(const struct stat& st) {
+    std::ifstream info("/proc/self/mountinfo");
+    const std::string device =
+        std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
+    for (std::string line; std::getline(info, line);) {
+        // id parent major:minor root point options [fields] - type source super-options
+        std::istringstream in(line);
+        std::string id, parent, numbers, root, point, options, field;
+        in >> id >> parent >> numbers >> root >> point >> options;
+        if (numbers != device) continue;
+        while (in >> field && field != "-") {
+        }
+        std::string type, source, super;
+        in >> type >> source >> super;
+        return options + "," + super;
+    }
+    return std::string();
+}
+
 // Once per file system that overwriting in place may not reach through.
 void WarnAboutFileSystem(const std::string& path, bool truncated, std::set<dev_t>& warned) {
     struct stat st;
@@ -448,7 +472,7 @@ void WarnAboutFileSystem(const std::string& path, bool truncated, std::set<dev_t
         Say(Shown(path) + ": warning: " + std::to_string(st.st_nlink - 1) +
             " other hard link(s) will keep naming this file, " +
             (truncated ? "emptied" : "overwritten"));
-    const std::string why = FileSystemWarning(static_cast<uint64_t>(fs.f_type));
+    const std::string why = FileSystemWarning(static_cast<uint64_t>(fs.f_type), MountOptions(st));
     if (!why.empty() && warned.insert(st.st_dev).second) Say(Shown(path) + ": warning: " + why);
 }
 

@@ -191,6 +191,14 @@ protected:
                        ? -2
                        : 0;
         if (name == "notmp") return fs::remove(root / "tmp") ? 0 : -1;
+        if (name == "journal") {  // ext4 that journals data, on an image that goes at once
+            const std::string image = (root / "image").string();
+            const int rc = std::system(("truncate -s 16M " + image + " && mkfs.ext4 -q " + image +
+                                        " && mount -o loop,data=journal " + image + " " +
+                                        work.string() + " 2>/dev/null")
+                                           .c_str());
+            return fs::remove(image) && rc == 0 ? 0 : -2;
+        }
         if (name == "frozen") return mkdir(path.c_str(), 0755) | Immutable(path, true) ? -2 : 0;
         Write(path, name == "mib" ? std::string(1 << 20, 'm') : kMade);
         if (name == "hole") return truncate(path.c_str(), 1 << 20);
@@ -299,6 +307,11 @@ const Row kRows[] = {
      "tidewipe: b: wiped\ntidewipe: dummy files: No space left on device\n"
      "tidewipe: 2 wiped, 1 failed\n",
      ""},
+    // Where the journal keeps the data too: said once for the file system.
+    {"journal a b", "a b", 0,
+     "tidewipe: a: warning: on ext4 with data=journal, whose journal keeps a copy of the data "
+     "written; overwriting in place may not reach the old data\n",
+     "lost\\+found"},
     // The dummy stage goes only where a file was wiped, never in a folder only refused.
     {"a frozen", "--dummy=2 a frozen/", 1, "tidewipe: frozen/: refused: a folder\n", "frozen"},
     // An extra wipe asked for and not made, or cut short, fails the run.
