@@ -200,6 +200,10 @@ protected:
             return fs::remove(image) && rc == 0 ? 0 : -2;
         }
         if (name == "frozen") return mkdir(path.c_str(), 0755) | Immutable(path, true) ? -2 : 0;
+        if (name == "tiny")  // a folder with room for one file, which holds it: "tiny/x"
+            return mkdir(path.c_str(), 0755) | mount("tw", path.c_str(), "tmpfs", 0, "nr_inodes=2")
+                       ? -2
+                       : (Write(path / "x", kMade), 0);
         Write(path, name == "mib" ? std::string(1 << 20, 'm') : kMade);
         if (name == "hole") return truncate(path.c_str(), 1 << 20);
         // Another user's files in a folder that everyone may write: one that all may write, one
@@ -229,14 +233,13 @@ Row Usage(const char* args, const std::string& message) {
 
 const Row kRows[] = {
     // Control characters (C1 too) and bytes that are no UTF-8 are shown escaped.
-    {"a hard ro -dash q\"uote c\n\x7f 'x y' s\xC2\x9B"
-     "b t\xFF b",
-     "-v -- a ro -dash q\"uote c\n\x7f 'x y' s\xC2\x9B"
-     "b t\xFF",
-     0,
+    // (U+009F, U+0800 and U+10FFFF at the edges of their sequences.)
+    {"a hard ro -dash q\"uote c\n\x7f 'x y' s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF t\xFF b",
+     "-v -- a ro -dash q\"uote c\n\x7f 'x y' s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF t\xFF", 0,
      "tidewipe: a: warning: 1 other hard link(s) will keep naming this file, emptied\n"
      "tidewipe: a: wiped\ntidewipe: ro: wiped\ntidewipe: -dash: wiped\ntidewipe: q\"uote: wiped\n"
-     "tidewipe: c\\012\\177: wiped\ntidewipe: x y: wiped\ntidewipe: s\\302\\233b: wiped\n"
+     "tidewipe: c\\012\\177: wiped\ntidewipe: x y: wiped\ntidewipe: "
+     "s\\302\\237\xE0\xA0\x80\xF4\x8F\xBF\xBF: wiped\n"
      "tidewipe: t\\377: wiped\ntidewipe: 8 wiped, 0 failed\n",
      "b hard=00@1998"},
     // Refused entries are left as they are, those that another locker holds with their status
@@ -313,7 +316,11 @@ const Row kRows[] = {
      "written; overwriting in place may not reach the old data\n",
      "lost\\+found"},
     // The dummy stage goes only where a file was wiped, never in a folder only refused.
-    {"a frozen", "--dummy=2 a frozen/", 1, "tidewipe: frozen/: refused: a folder\n", "frozen"},
+    {"a frozen tiny", "--dummy=2 -k --rename=off a frozen/ tiny/x", 1,
+     "tidewipe: frozen/: refused: a folder\ntidewipe: tiny/x: warning: on tmpfs, which lives in "
+     "memory, and swap may hold copies of its pages; overwriting in place may not reach the old "
+     "data\ntidewipe: dummy files: No space left on device\n",
+     "a=00@1998 frozen tiny"},
     // An extra wipe asked for and not made, or cut short, fails the run.
     {"a notmp", "--extra-wipe=1 --extra-wipe-in-temp a", 1,
      "tidewipe: a: extra wipe: not made: No such file or directory\n", ""},
@@ -372,7 +379,7 @@ TEST_F(Cli, CommandLines) {
             EXPECT_EQ(r.out.empty() ? out : out.substr(0, r.out.size()), r.out);
             EXPECT_TRUE(std::regex_match(Listing(work), std::regex(r.left))) << Listing(work);
         }
-        for (const char* m : {"mnt", ""})
+        for (const char* m : {"mnt", "tiny", ""})
             umount2((work / m).c_str(), MNT_DETACH);
     }
 }
