@@ -24,3 +24,8 @@ std::string LoadAppString(unsigned id) {
     const char* builtIn = BuiltInAppString(id);
     return builtIn != nullptr ? builtIn : std::string();
 }
+
+int ShowErrorBox(HWND owner, const std::string& text, UINT flags) {
+    return ::MessageBoxA(owner, text.c_str(), LoadAppString(IDS_ERROR_CAPTION).c_str(),
+                         flags | MB_ICONERROR);
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // A string of the program's table, in the user's language. The strings that name registry
@@ -9,6 +11,10 @@ std::string LoadAppString(unsigned id);
 
 // The built-in text used for `id` when its resource is missing; nullptr when there is none.
 const char* BuiltInAppString(unsigned id);
+
+// A box of our own about a failure (the job's boxes are its own), captioned in the user's
+// language.
+int ShowErrorBox(HWND owner, const std::string& text, UINT flags = MB_OK);
 
 #include "job/TextSource.h"
 

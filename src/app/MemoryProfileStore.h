@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ProfileStore.h"
+#include "base/ProfileStore.h"
 
 // A profile store held in memory, for the native build and for tests: it keeps the values and
 // remembers every write in order.

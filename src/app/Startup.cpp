@@ -1,6 +1,6 @@
 #include "app/Startup.h"
 
-#include "job/Format.h"
+#include "base/Format.h"
 #include "job/TextSource.h"
 #include "res/resource.h"
 #include "wipe/FileLayer.h"
@@ -31,6 +31,11 @@ int RunStartup(StartupModes& modes, ProfileStore& profile, WipeOptions& options,
 
 int QuickDelete(StartupModes& modes, ProfileStore& profile, WipeOptions& options, std::string& log,
                 const FileLayer& files, const TextSource& texts, const std::string& path) {
+    // Quoted, a '"' inside would split the text into other targets; no Windows name holds one.
+    if (path.find('"') != std::string::npos) {
+        modes.ShowError(FormatText(texts.Load(IDS_QUICK_DELETE_QUOTE).c_str(), path.c_str()));
+        return 1;
+    }
     // Cut to fit, the quoted text could name another file: refuse instead.
     if (files.Length(path) > kMaxQuickDeletePath) {
         modes.ShowError(FormatText(texts.Load(IDS_QUICK_DELETE_TOO_LONG).c_str(),

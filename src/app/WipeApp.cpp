@@ -94,5 +94,5 @@ void WipeApp::ShowLogViewer(const std::string& log) {
 }
 
 void WipeApp::ShowError(const std::string& text) {
-    MessageBoxA(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR | MB_TOPMOST);
+    ShowErrorBox(nullptr, text, MB_OK | MB_TOPMOST);
 }

@@ -1,8 +1,9 @@
 #include "app/WipeOptions.h"
 
 #include <cstddef>
+#include <cstdint>
 
-#include "app/ProfileStore.h"
+#include "base/ProfileStore.h"
 
 const char kSettingsSection[] = "Settings";
 
@@ -56,6 +57,50 @@ constexpr int32_t kOverrunCompareDefault = 1024;
 
 const WipeOptions kDefaults{};
 
+// What the settings pages let the user enter, and what a loaded value outside it becomes: the
+// nearest bound, or what the job already makes of such a value (kOutside), so that the job, the
+// pages and what they save agree and no page holds the user on a value they cannot see.
+constexpr int32_t kNearest = INT32_MIN;
+struct PageRange {
+    Field field;
+    int32_t low, high, outside;
+};
+constexpr PageRange kPageRanges[] = {
+    {&WipeOptions::nOvwr, 1, 50, kNearest},
+    {&WipeOptions::m_nBufferSize, 1, 2048, 2048},  // 0 or more than 2048 writes 2048 a time
+    {&WipeOptions::m_nOverrun, 0, 65536, 0},       // out of range, the job writes no overrun
+    {&WipeOptions::m_nDodChar, 0, 255, kNearest},
+    {&WipeOptions::nAnticacheSize, 1, 100, kNearest},
+    {&WipeOptions::nFiles, 1, 100, kNearest},
+    // Radio groups: the job takes a value out of range as "on" (for rRen: a random name, not
+    // also the one like a Windows file's).
+    {&WipeOptions::rRen, 0, 2, 1},
+    {&WipeOptions::rZLen, 0, 1, 1},
+    {&WipeOptions::rNull, 0, 1, 1},
+    {&WipeOptions::rAntiFolder, 0, 1, 1},
+    // Check boxes (2 shows checked): non-zero is on.
+    {&WipeOptions::Date, 0, 2, 1},
+    {&WipeOptions::Dummy, 0, 2, 1},
+    {&WipeOptions::DummySkip, 0, 2, 1},
+    {&WipeOptions::NDispE, 0, 2, 1},
+    {&WipeOptions::NDispN, 0, 2, 1},
+    {&WipeOptions::Confirm, 0, 2, 1},
+    {&WipeOptions::DispF, 0, 2, 1},
+    {&WipeOptions::Log, 0, 2, 1},
+    {&WipeOptions::AddWipe, 0, 2, 1},
+    {&WipeOptions::bAntiOneShot, 0, 2, 1},
+    {&WipeOptions::bNotDel, 0, 2, 1},
+};
+static_assert(sizeof(kPageRanges) / sizeof(kPageRanges[0]) == 21, "every option has its range");
+
+void BringIntoPageRanges(WipeOptions& options) {
+    for (const PageRange& r : kPageRanges) {
+        int32_t& value = options.*r.field;
+        if (value >= r.low && value <= r.high) continue;
+        value = r.outside != kNearest ? r.outside : value < r.low ? r.low : r.high;
+    }
+}
+
 }  // namespace
 
 bool WipeOptions::operator==(const WipeOptions& o) const {
@@ -69,6 +114,7 @@ void LoadOptions(ProfileStore& store, WipeOptions& options) {
     for (const FieldInfo& f : kLoadOrder) {
         options.*f.field = store.GetProfileInt(kSettingsSection, f.name, kDefaults.*f.field);
     }
+    BringIntoPageRanges(options);
 }
 
 void ReloadOptionsForQuickDelete(ProfileStore& store, WipeOptions& options) {
@@ -78,6 +124,7 @@ void ReloadOptionsForQuickDelete(ProfileStore& store, WipeOptions& options) {
             f.field == &WipeOptions::m_nOverrun ? kOverrunCompareDefault : kDefaults.*f.field;
         options.*f.field = store.GetProfileInt(kSettingsSection, f.name, def);
     }
+    BringIntoPageRanges(options);
 }
 
 void SaveOptions(ProfileStore& store, const WipeOptions& options) {
@@ -85,7 +132,11 @@ void SaveOptions(ProfileStore& store, const WipeOptions& options) {
         const int32_t def =
             f.field == &WipeOptions::m_nOverrun ? kOverrunCompareDefault : kDefaults.*f.field;
         const int32_t stored = store.GetProfileInt(kSettingsSection, f.name, def);
-        if (options.*f.field != stored) {
+        // An overrun equal to its comparison default but never stored would come back as 0 at
+        // the next start: a value the user confirmed must be there.
+        const bool unstored = f.field == &WipeOptions::m_nOverrun && stored == def &&
+                              store.GetProfileInt(kSettingsSection, f.name, def + 1) != def;
+        if (options.*f.field != stored || unstored) {
             store.WriteProfileInt(kSettingsSection, f.name, options.*f.field);
         }
     }

@@ -36,13 +36,14 @@ struct WipeOptions {
 // The registry section that holds the options.
 extern const char kSettingsSection[];
 
-// Start-up load: all 21 values, each with its table default.
+// Start-up load: all 21 values, each with its table default, each brought into the range that
+// its settings page allows.
 void LoadOptions(ProfileStore& store, WipeOptions& options);
 
 // Reload before a quick delete: 20 values (bNotDel keeps what start-up loaded), and an overrun
-// that was never stored reads as 1024 rather than 0.
+// that was never stored reads as 1024 rather than 0; brought into the pages' ranges too.
 void ReloadOptionsForQuickDelete(ProfileStore& store, WipeOptions& options);
 
 // The settings sheet's OK: writes only the values that differ from what is stored, comparing a
-// missing overrun value as 1024.
+// missing overrun value as 1024; a missing overrun is always written.
 void SaveOptions(ProfileStore& store, const WipeOptions& options);

@@ -8,7 +8,7 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/ResString.h"
-#include "job/Format.h"
+#include "base/Format.h"
 #include "res/resource.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ProfileStore.h"
+#include "base/ProfileStore.h"
 
 // The help command of the framework's standard Help buttons and menus.
 #ifndef ID_HELP

@@ -1,7 +1,7 @@
 // The job's side of a wipe: its step boxes, progress texts, error boxes and log lines.
 #include "job/DeleteJob.h"
 
-#include "job/Format.h"
+#include "base/Format.h"
 #include "job/JobUi.h"
 #include "job/TextSource.h"
 #include "res/resource.h"

@@ -38,7 +38,7 @@ public:
 class JobUi {
 public:
     virtual ~JobUi() = default;
-    // A message box with no owner window; waits for OK.
+    // A message box (owned by no window of the job); waits for OK.
     virtual void ShowBox(const std::string& text, const std::string& title, unsigned flags) = 0;
     virtual void Beep(unsigned type) = 0;
     // The confirmation before a job: true for OK, false for Cancel, Esc or the close box.

@@ -2,7 +2,7 @@
 
 #include "app/WipeOptions.h"
 #include "job/DeleteJob.h"
-#include "job/Format.h"
+#include "base/Format.h"
 #include "job/TextSource.h"
 #include "res/resource.h"
 

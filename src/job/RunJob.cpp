@@ -4,7 +4,7 @@
 #include <string>
 
 #include "job/DeleteJob.h"
-#include "job/Format.h"
+#include "base/Format.h"
 #include "job/JobUi.h"
 #include "job/ProcessLog.h"
 #include "job/TargetList.h"

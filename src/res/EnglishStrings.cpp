@@ -67,6 +67,9 @@ constexpr Entry kEnglish[] = {
     {IDS_PROMPT_INTEGER_RANGE, "Please enter an integer between %d and %d."},
     {IDS_VERSION_LINE, "Version %d.%d.%d.%d"},
     {IDS_UNINSTALL_LINK_FAILED, "The uninstall shortcut could not be made in the Start menu."},
+    {IDS_QUICK_DELETE_QUOTE,
+     "A file name cannot contain a double quote (\"), so nothing was deleted:\r\n%s"},
+    {IDS_ERROR_CAPTION, "Error"},
 };
 
 }  // namespace

@@ -94,5 +94,9 @@
 #define IDS_VERSION_LINE 57403
 /* The tools page's box when the uninstall shortcut could not be made */
 #define IDS_UNINSTALL_LINK_FAILED 57404
+/* A quick-delete text that holds a double quote, which no Windows name can. */
+#define IDS_QUICK_DELETE_QUOTE 57405
+/* The caption of our own error boxes. */
+#define IDS_ERROR_CAPTION 57406
 
 #endif /* TIDEWIPE_RES_RESOURCE_H */

@@ -50,6 +50,18 @@ bool CDlgPOther::OnButtonClicked(int id) {
     }
 }
 
+// While a quick delete runs, neither another tab, OK nor Cancel may end the page under it, even
+// when sent by a program to the disabled sheet.
+BOOL CDlgPOther::OnKillActive() {
+    return m_bDeleting ? FALSE : CPropertyPage::OnKillActive();
+}
+
+bool CDlgPOther::OnNotify(const NMHDR& header, LRESULT& result) {
+    if (header.code != PSN_QUERYCANCEL) return CPropertyPage::OnNotify(header, result);
+    result = m_bDeleting ? TRUE : FALSE;
+    return true;
+}
+
 void CDlgPOther::OnBrowse() {
     char file[MAX_PATH] = {};
     OPENFILENAMEA ofn = {};
@@ -67,7 +79,12 @@ void CDlgPOther::OnBrowse() {
 void CDlgPOther::OnDeleteNow() {
     // Exactly as typed: the job quotes it, so blanks stay part of the one path.
     const std::string path = GetWindowTextString(GetDlgItem(IDC_TOOLS_PATH));
-    if (!path.empty() && m_quickDelete) m_quickDelete(path);
+    if (path.empty() || !m_quickDelete || m_bDeleting) return;
+    // The job's boxes and dialogs keep the sheet disabled while they are open; this keeps a
+    // click sent by a program from starting a second job inside the first, on the same job.
+    m_bDeleting = true;
+    m_quickDelete(path);
+    m_bDeleting = false;
 }
 
 void CDlgPOther::OnUninstallShortcut() {
@@ -78,7 +95,6 @@ void CDlgPOther::OnUninstallShortcut() {
         ::MessageBoxA(m_hWnd, LoadAppString(IDS_UNINSTALL_LINK_MADE).c_str(),
                       "Tidewipe Information", MB_OK | MB_ICONINFORMATION);
     } else {
-        ::MessageBoxA(m_hWnd, LoadAppString(IDS_UNINSTALL_LINK_FAILED).c_str(), "Error",
-                      MB_OK | MB_ICONERROR);
+        ShowErrorBox(m_hWnd, LoadAppString(IDS_UNINSTALL_LINK_FAILED));
     }
 }

@@ -14,6 +14,8 @@ public:
 
 protected:
     bool OnButtonClicked(int id) override;
+    BOOL OnKillActive() override;
+    bool OnNotify(const NMHDR& header, LRESULT& result) override;
 
 private:
     void OnBrowse();
@@ -21,4 +23,5 @@ private:
     void OnUninstallShortcut();
 
     std::function<void(const std::string&)> m_quickDelete;
+    bool m_bDeleting = false;  // a quick delete runs
 };

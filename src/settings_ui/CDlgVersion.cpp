@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "framework/ResString.h"
-#include "job/Format.h"
+#include "base/Format.h"
 #include "res/controls.h"
 #include "res/resource.h"
 

@@ -16,6 +16,7 @@
 //                                                 or "none" when there is no such key
 //   link PATH         says the shortcut's TARGET | ARGUMENTS | DESCRIPTION, or "none"
 //   rect              says the current window's X Y WIDTH HEIGHT
+//   enabled           says 1 when the current window takes input, else 0
 //   suspend ID | resume   once control ID has a text, stop the program's main thread | go on
 //
 // What a command says is printed; "COMMAND = TEXT" also compares it with TEXT, where CR, LF
@@ -177,6 +178,8 @@ bool Run(const std::string& program, const std::string& verb, const std::string&
         std::snprintf(text, sizeof(text), "%ld %ld %ld %ld", r.left, r.top, r.right - r.left,
                       r.bottom - r.top);
         said = text;
+    } else if (verb == "enabled") {
+        said = IsWindowEnabled(g_window) ? "1" : "0";
     } else if (verb == "suspend") {
         return Until([&] { return !Text(Item(id)).empty(); }) &&
                SuspendThread(g_pi.hThread) != static_cast<DWORD>(-1);

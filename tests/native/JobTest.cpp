@@ -90,6 +90,11 @@ struct Scenario {
     const char* expect;
 };
 
+// So that ctest lists a row by what it tests.
+void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << s.name;
+}
+
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); !from.empty() && at != std::string::npos;
          at = text.find(from, at + to.size()))

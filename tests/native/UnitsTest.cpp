@@ -7,7 +7,7 @@
 
 #include "app/MemoryProfileStore.h"
 #include "app/Startup.h"
-#include "job/Format.h"
+#include "base/Format.h"
 #include "job/ProcessLog.h"
 #include "job/TargetList.h"
 #include "job/TextSource.h"
@@ -69,42 +69,119 @@ TEST(TargetList, Splits) {
     EXPECT_EQ(list.NextTarget(), "y");
 }
 
-const char* const kNames[] = {
-    "NDispN",     "NDispE",     "Dummy",       "DummySkip",      "Date",         "rNull",
-    "rZLen",      "rRen",       "nOvwr",       "nFiles",         "Confirm",      "DispF",
-    "Log",        "AddWipe",    "rAntiFolder", "nAnticacheSize", "bAntiOneShot", "m_nBufferSize",
-    "m_nOverrun", "m_nDodChar", "bNotDel"};
+// In range and not the default, so that each shows the name it was loaded from.
+const std::pair<const char*, int32_t> kStored[] = {
+    {"NDispN", 2},       {"NDispE", 2},         {"Dummy", 2},       {"DummySkip", 2},
+    {"Date", 2},         {"rNull", 0},          {"rZLen", 0},       {"rRen", 2},
+    {"nOvwr", 8},        {"nFiles", 9},         {"Confirm", 2},     {"DispF", 2},
+    {"Log", 2},          {"AddWipe", 2},        {"rAntiFolder", 1}, {"nAnticacheSize", 15},
+    {"bAntiOneShot", 2}, {"m_nBufferSize", 17}, {"m_nOverrun", 18}, {"m_nDodChar", 19},
+    {"bNotDel", 2}};
 
-// Each value is loaded from its own name, unchecked, and saved under it again when it differs
-// from what is stored; the quick delete's reload keeps bNotDel and takes a missing overrun as
-// 1024, and so does the save's comparison.
+// Each value is loaded from its own name and saved under it again when it differs from what is
+// stored; the quick delete's reload keeps bNotDel and takes a missing overrun as 1024, and so
+// does the save's comparison.
 TEST(Options, LoadReloadAndSave) {
     MemoryProfileStore store, empty, saved;
     WipeOptions o;
     o.Log = 5;
     LoadOptions(empty, o);
     EXPECT_TRUE(o == WipeOptions());
-    for (int i = 0; i < 21; ++i)
-        store.WriteProfileInt(kSettingsSection, kNames[i], 100 + i);
+    for (const auto& stored : kStored)
+        store.WriteProfileInt(kSettingsSection, stored.first, stored.second);
     store.WriteProfileInt("Other", "nOvwr", 7);
     LoadOptions(store, o);
     SaveOptions(saved, o);
     std::string writes;
     for (const auto& w : saved.Writes())
-        writes += w.entry + "=" + std::to_string(w.value - 100) + " ";
-    EXPECT_EQ(
-        writes,
-        "NDispN=0 NDispE=1 Dummy=2 DummySkip=3 nFiles=9 Date=4 rNull=5 rZLen=6 rRen=7 nOvwr=8 "
-        "AddWipe=13 rAntiFolder=14 nAnticacheSize=15 bAntiOneShot=16 m_nOverrun=18 "
-        "m_nDodChar=19 m_nBufferSize=17 Confirm=10 DispF=11 Log=12 bNotDel=20 ");
-    o.bNotDel = 9;
+        writes += w.entry + "=" + std::to_string(w.value) + " ";
+    EXPECT_EQ(writes,
+              "NDispN=2 NDispE=2 Dummy=2 DummySkip=2 nFiles=9 Date=2 rNull=0 rZLen=0 rRen=2 "
+              "nOvwr=8 AddWipe=2 rAntiFolder=1 nAnticacheSize=15 bAntiOneShot=2 m_nOverrun=18 "
+              "m_nDodChar=19 m_nBufferSize=17 Confirm=2 DispF=2 Log=2 bNotDel=2 ");
+    o.bNotDel = 2;
     ReloadOptionsForQuickDelete(empty, o);
     WipeOptions expected;
-    expected.bNotDel = 9;
+    expected.bNotDel = 2;
     expected.m_nOverrun = 1024;
     EXPECT_TRUE(o == expected);
     SaveOptions(empty, o);
-    EXPECT_EQ(empty.Writes().size(), 1u);  // bNotDel alone
+    EXPECT_EQ(empty.Writes().size(), 2u);  // bNotDel and the overrun, which was never stored
+}
+
+// A stored value out of its page's range loads as the nearest value the page takes, or as what
+// the job makes of it (no overrun; the largest buffer; a non-zero choice is on), whichever way
+// it is loaded; a value in range stays. An overrun confirmed on a fresh store comes back.
+TEST(Options, LoadedValuesFitTheirPages) {
+    const struct {
+        const char* name;
+        int32_t stored, loaded;
+    } rows[] = {
+        {"nOvwr", 0, 1},
+        {"nOvwr", 1, 1},
+        {"nOvwr", 50, 50},
+        {"nOvwr", 51, 50},
+        {"nOvwr", INT32_MIN, 1},
+        {"m_nBufferSize", 0, 2048},
+        {"m_nBufferSize", 1, 1},
+        {"m_nBufferSize", 2048, 2048},
+        {"m_nBufferSize", 2049, 2048},
+        {"m_nBufferSize", -1, 2048},
+        {"m_nOverrun", -1, 0},
+        {"m_nOverrun", 0, 0},
+        {"m_nOverrun", 65536, 65536},
+        {"m_nOverrun", 65537, 0},
+        {"m_nDodChar", -1, 0},
+        {"m_nDodChar", 0, 0},
+        {"m_nDodChar", 255, 255},
+        {"m_nDodChar", 256, 255},
+        {"nAnticacheSize", 0, 1},
+        {"nAnticacheSize", 1, 1},
+        {"nAnticacheSize", 100, 100},
+        {"nAnticacheSize", 101, 100},
+        {"nFiles", 0, 1},
+        {"nFiles", 1, 1},
+        {"nFiles", 100, 100},
+        {"nFiles", 101, 100},
+        {"rRen", -1, 1},
+        {"rRen", 0, 0},
+        {"rRen", 2, 2},
+        {"rRen", 3, 1},
+        {"rNull", -1, 1},
+        {"rNull", 0, 0},
+        {"rZLen", 1, 1},
+        {"rZLen", 2, 1},
+        {"rAntiFolder", 2, 1},
+        {"Log", 5, 1},
+        {"Log", -1, 1},
+        {"Log", 0, 0},
+        {"Log", 2, 2},
+        {"Confirm", 3, 1},
+    };
+    for (const auto& r : rows) {
+        MemoryProfileStore store;
+        store.WriteProfileInt(kSettingsSection, r.name, r.stored);
+        WipeOptions loaded, reloaded;
+        LoadOptions(store, loaded);
+        ReloadOptionsForQuickDelete(store, reloaded);
+        reloaded.m_nOverrun = r.name == std::string("m_nOverrun") ? reloaded.m_nOverrun : 0;
+        EXPECT_TRUE(loaded == reloaded) << r.name << " " << r.stored;
+        // Saved over a store that holds every value, the loaded one shows by its name.
+        MemoryProfileStore all;
+        for (const auto& stored : kStored)
+            all.WriteProfileInt(kSettingsSection, stored.first, 12345);
+        SaveOptions(all, loaded);
+        int32_t value = 12345;
+        for (const auto& w : all.Writes())
+            value = w.entry == r.name ? w.value : value;
+        EXPECT_EQ(value, r.loaded) << r.name << " " << r.stored;
+    }
+    MemoryProfileStore fresh;
+    WipeOptions o;
+    o.m_nOverrun = 1024;
+    SaveOptions(fresh, o);
+    LoadOptions(fresh, o);
+    EXPECT_EQ(o.m_nOverrun, 1024);
 }
 
 class Modes : public StartupModes {
@@ -157,27 +234,34 @@ TEST(Startup, Dispatch) {
     }
 }
 
-// Quoted, the path must fit 260 characters with the terminator, as Windows counts them.
+// Quoted, the path must fit 260 characters with the terminator, as Windows counts them, and
+// hold no quote, which would split it into other targets.
 TEST(Startup, QuickDelete) {
     TestLayer files;
     files.pretendWindows = true;
     EnglishTextSource texts;
     const std::string fits = std::string(254, 'a') + "\xF0\x9F\x98\x80";  // 256 units
-    for (const std::string& path : {fits, fits + "b", fits + "bc"}) {
+    const std::string tooLong =
+        "error The path is too long to be deleted (more than 257 characters):\r\n";
+    const std::string quote =
+        "error A file name cannot contain a double quote (\"), so nothing was deleted:\r\n";
+    const std::pair<std::string, std::string> rows[] = {
+        {fits, "job [\"" + fits + "\"] log []; viewer L; "},
+        {fits + "b", "job [\"" + fits + "b\"] log []; viewer L; "},
+        {fits + "bc", tooLong + fits + "bc; "},
+        {"a\" \"b", quote + "a\" \"b; "},
+        {"\"", quote + "\"; "},
+    };
+    for (const auto& [path, expected] : rows) {
         Modes modes;
         MemoryProfileStore store;
         store.WriteProfileInt(kSettingsSection, "bNotDel", 1);
         WipeOptions options;
         std::string log = "stale";
         EXPECT_EQ(QuickDelete(modes, store, options, log, files, texts, path), 1);
-        const std::string expected =
-            path.size() <= fits.size() + 1
-                ? "job [\"" + path + "\"] log []; viewer L; "
-                : "error The path is too long to be deleted (more than 257 characters):\r\n" +
-                      path + "; ";
         EXPECT_EQ(modes.events, expected);
         EXPECT_EQ(options.bNotDel, 0);
-        EXPECT_EQ(options.m_nOverrun, path.size() <= fits.size() + 1 ? 1024 : 0);
+        EXPECT_EQ(options.m_nOverrun, expected[0] == 'j' ? 1024 : 0);
     }
 }
 

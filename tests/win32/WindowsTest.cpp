@@ -78,7 +78,7 @@ std::string Directives(const std::string& format) {
 TEST(Resources, BothStringTablesHoldEveryTextWithItsDirectives) {
     for (LANGID lang : {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
                         MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)}) {
-        for (unsigned id = IDS_APP_TITLE; id <= IDS_UNINSTALL_LINK_FAILED; ++id) {
+        for (unsigned id = IDS_APP_TITLE; id <= IDS_ERROR_CAPTION; ++id) {
             const std::string text = TableString(id, lang);
             const char* english = EnglishString(id);
             const char* name = BuiltInAppString(id);
@@ -88,6 +88,41 @@ TEST(Resources, BothStringTablesHoldEveryTextWithItsDirectives) {
             EXPECT_TRUE(text == english || (PRIMARYLANGID(lang) != LANG_ENGLISH && !name)) << text;
         }
     }
+}
+
+// Reads the caption of the box that has just been set up, then closes it.
+std::wstring g_caption;
+LRESULT CALLBACK ReadAndClose(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPRETSTRUCT& call = *reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && call.message == WM_INITDIALOG) {
+        wchar_t title[64] = {};
+        GetWindowTextW(call.hwnd, title, 64);
+        g_caption = title;
+        PostMessageW(call.hwnd, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Our own error boxes (a failed uninstall shortcut, a refused quick delete) are captioned from
+// the string table: a Japanese user reads no English on them.
+TEST(Resources, OurErrorBoxesAreCaptionedInTheUsersLanguage) {
+    const LANGID saved = GetThreadUILanguage();
+    const LCID savedLocale = GetThreadLocale();
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, ReadAndClose, nullptr, GetCurrentThreadId());
+    const std::pair<LANGID, std::wstring> rows[] = {
+        {MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT), L"\u30a8\u30e9\u30fc"},
+        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), L"Error"}};
+    for (const auto& [lang, caption] : rows) {
+        // Windows looks resources up in the thread's UI language, Wine in its locale's.
+        SetThreadUILanguage(lang);
+        SetThreadLocale(MAKELCID(lang, SORT_DEFAULT));
+        g_caption.clear();
+        EXPECT_EQ(ShowErrorBox(nullptr, "x"), IDOK);
+        EXPECT_TRUE(g_caption == caption) << lang;
+    }
+    UnhookWindowsHookEx(hook);
+    SetThreadUILanguage(saved);
+    SetThreadLocale(savedLocale);
 }
 
 // A manifest that does not fit the build is ignored whole, silently: check what it does. (The

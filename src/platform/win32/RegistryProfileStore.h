@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/ProfileStore.h"
+#include "base/ProfileStore.h"
 
 // Integers under HKEY_CURRENT_USER "Software\<company>\<application>\<section>", one REG_DWORD
 // per entry. Like the classic application profile, a read creates the key path when it is

@@ -7,6 +7,7 @@
 #include "dialogs/CDlgConfirm.h"
 #include "dialogs/CDlgLogView.h"
 #include "dialogs/CDlgProgress.h"
+#include "framework/WinApp.h"
 #include "res/controls.h"
 
 static_assert(kProgressFileName == IDC_PROGRESS_FILE && kProgressBar == IDC_PROGRESS_BAR &&
@@ -40,7 +41,12 @@ private:
 }  // namespace
 
 void Win32JobUi::ShowBox(const std::string& text, const std::string& title, unsigned flags) {
-    ::MessageBoxA(nullptr, text.c_str(), title.c_str(), flags);
+    // Owned by the application's main window where there is one (the settings sheet, during a
+    // quick delete), so that the sheet takes no input under the box: a click there would start
+    // a second job inside this one, or end the sheet under it. A Send To job has none.
+    CWinApp* app = CWinApp::Current();
+    HWND owner = app != nullptr && ::IsWindow(app->m_hMainWnd) ? app->m_hMainWnd : nullptr;
+    ::MessageBoxA(owner, text.c_str(), title.c_str(), flags);
 }
 
 void Win32JobUi::Beep(unsigned type) {

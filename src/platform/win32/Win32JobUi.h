@@ -5,7 +5,7 @@
 
 #include "job/JobUi.h"
 
-// The job's user interface with real windows: message boxes without an owner, the
+// The job's user interface with real windows: message boxes owned by the main window if any, the
 // confirmation dialog and the modeless progress window.
 class Win32JobUi : public JobUi {
 public:

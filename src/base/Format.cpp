@@ -1,4 +1,4 @@
-#include "job/Format.h"
+#include "base/Format.h"
 
 #include <cstdarg>
 #include <cstdio>
