@@ -1,5 +1,6 @@
 // tidewipe, the Linux program: wipes and removes the files named on its command line with the
 // same engine and passes as the Windows program, taking every argument exactly as given.
+#include <fcntl.h>
 #include <getopt.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "app/FileSystemWarning.h"
+#include "app/TreeWipe.h"
 #include "app/WipeOptions.h"
 #include "job/DeleteJob.h"
 #include "job/JobUi.h"
@@ -114,6 +116,7 @@ struct Settings {
     WipeOptions options;
     bool verbose = false;
     bool interactive = false;
+    bool recursive = false;
     std::vector<std::string> files;
 };
 
@@ -144,6 +147,7 @@ const option kOptions[] = {
     {"extra-wipe", required_argument, nullptr, kExtraWipe},
     {"extra-wipe-in-temp", no_argument, nullptr, kExtraWipeInTemp},
     {"extra-wipe-each-pass", no_argument, nullptr, kExtraWipeEachPass},
+    {"recursive", no_argument, nullptr, 'r'},
     {"interactive", no_argument, nullptr, 'i'},
     {"verbose", no_argument, nullptr, 'v'},
     {"help", no_argument, nullptr, 'h'},
@@ -173,12 +177,16 @@ const char kHelp[] =
     "                            file of MB megabytes (1 to 100), then remove it\n"
     "      --extra-wipe-in-temp  with --extra-wipe: in $TMPDIR (or /tmp) instead\n"
     "      --extra-wipe-each-pass  with --extra-wipe: after every pass, not once\n"
+    "  -r, -R, --recursive       wipe each folder named and everything in it: its\n"
+    "                            files as above, then each folder, renamed, removed\n"
     "  -i, --interactive         ask before starting\n"
     "  -v, --verbose             tell each file's result and a summary\n"
     "  -h, --help                show this help and exit\n"
     "  -V, --version             show the version and exit\n"
     "\n"
-    "Links, folders, devices, pipes, sockets and mount points are refused. Overwriting in\n"
+    "Links, devices, pipes, sockets, mount points and, without -r, folders are refused;\n"
+    "inside a folder wiped with -r, links, pipes, sockets and devices lose their names\n"
+    "only, and another file system mounted there is left as it is. Overwriting in\n"
     "place cannot reach copies that the file system or the device keeps elsewhere\n"
     "(copy-on-write and log-structured file systems, journals, SSDs, snapshots, backups):\n"
     "see tidewipe(1).\n"
@@ -249,7 +257,7 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
         int index = -1;
         // Options may follow the names, as with every GNU tool ("--" or POSIXLY_CORRECT ends
         // them); ":": a missing value is told apart from an unknown option.
-        const int c = getopt_long(argc, argv, ":n:zkivhV", kOptions, &index);
+        const int c = getopt_long(argc, argv, ":n:zkirRvhV", kOptions, &index);
         if (c == -1) break;
         bool ok = true;
         switch (c) {
@@ -308,6 +316,10 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
             case 'i':
                 s.interactive = true;
                 break;
+            case 'r':
+            case 'R':
+                s.recursive = true;
+                break;
             case 'v':
                 s.verbose = true;
                 break;
@@ -324,7 +336,7 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
             default:
                 // A short option that does not exist; a long one given a value it takes none
                 // of (its element is behind); else a long one unknown or ambiguous.
-                if (optopt > 0 && optopt < 256 && std::strchr("nzkivhV", optopt) == nullptr)
+                if (optopt > 0 && optopt < 256 && std::strchr("nzkirRvhV", optopt) == nullptr)
                     return UsageError(std::string("unknown option '-") + static_cast<char>(optopt) +
                                       "'");
                 if (optopt != 0)
@@ -349,9 +361,9 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
 
 // Why a target that the engine would not take is refused, in the user's terms; `attributes`
 // are what the engine saw.
-std::string Refusal(const std::string& path, int attributes) {
+std::string Refusal(int dir, const std::string& name, int attributes) {
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) return std::strerror(errno);
+    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::strerror(errno);
     if (S_ISLNK(st.st_mode)) return "refused: a symbolic link (not followed)";
     if (S_ISDIR(st.st_mode)) return "refused: a folder";
     if (!S_ISREG(st.st_mode)) return "refused: not a regular file";
@@ -404,13 +416,17 @@ class ProgressLine {
 public:
     explicit ProgressLine(bool on) : m_on(on) {}
 
-    void Start(size_t index, size_t count, const std::string& name) {
+    // With -r the line also tells the whole job's bytes, which a first walk counted.
+    void SetJobBytes(uint64_t found) { m_jobFound = found; }
+    void Start(size_t index, size_t count, const std::string& name, uint64_t size) {
         m_index = index;
         m_count = count;
         m_name = Shown(name);
+        m_size = size;
         m_start = std::chrono::steady_clock::now();
         m_last = {};
     }
+    void Done() { m_jobDone += m_size; }
     void Update(int pass, int passes, int64_t done, int64_t total) {
         if (!m_on) return;
         const auto now = std::chrono::steady_clock::now();
@@ -422,9 +438,23 @@ public:
             seconds > 0 ? (static_cast<double>(total) * (pass - 1) + static_cast<double>(done)) /
                               mib / seconds
                         : 0.0;
-        std::fprintf(stderr, "\r\033[K%s: [%zu/%zu] %s: %.0f/%.0f MB, pass %d/%d, %.0f MB/s",
+        std::string job;
+        if (m_jobFound > 0) {
+            // This file's part of the job so far: its passes count as one reading of its bytes.
+            const double part =
+                total > 0 ? (static_cast<double>(total) * (pass - 1) + static_cast<double>(done)) /
+                                (static_cast<double>(total) * passes)
+                          : 1.0;
+            char text[64];
+            std::snprintf(
+                text, sizeof(text), ", %.0f/%.0f MB in all",
+                (static_cast<double>(m_jobDone) + part * static_cast<double>(m_size)) / mib,
+                static_cast<double>(m_jobFound) / mib);
+            job = text;
+        }
+        std::fprintf(stderr, "\r\033[K%s: [%zu/%zu] %s: %.0f/%.0f MB, pass %d/%d%s, %.0f MB/s",
                      kProgram, m_index, m_count, m_name.c_str(), static_cast<double>(done) / mib,
-                     static_cast<double>(total) / mib, pass, passes, rate);
+                     static_cast<double>(total) / mib, pass, passes, job.c_str(), rate);
         m_shown = true;
     }
     void Clear() {
@@ -438,6 +468,9 @@ private:
     size_t m_index = 0;
     size_t m_count = 0;
     std::string m_name;
+    uint64_t m_size = 0;
+    uint64_t m_jobFound = 0;
+    uint64_t m_jobDone = 0;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_last;
 };
@@ -463,11 +496,15 @@ std::string MountOptions(const struct stat& st) {
     return std::string();
 }
 
-// Once per file system that overwriting in place may not reach through.
-void WarnAboutFileSystem(const std::string& path, bool truncated, std::set<dev_t>& warned) {
+// Once per file system that overwriting in place may not reach through: the file `name` in
+// the folder `dir`, shown as `path`.
+void WarnAboutFileSystem(int dir, const std::string& name, const std::string& path, bool truncated,
+                         std::set<dev_t>& warned) {
     struct stat st;
     struct statfs fs;
-    if (::stat(path.c_str(), &st) != 0 || ::statfs(path.c_str(), &fs) != 0) return;
+    if (::fstatat(dir, name.c_str(), &st, 0) != 0 ||
+        (dir == AT_FDCWD ? ::statfs(name.c_str(), &fs) : ::fstatfs(dir, &fs)) != 0)
+        return;
     if (st.st_nlink > 1)
         Say(Shown(path) + ": warning: " + std::to_string(st.st_nlink - 1) +
             " other hard link(s) will keep naming this file, " +
@@ -531,57 +568,147 @@ int main(int argc, char** argv) {
     // The dummy stage goes only where a file was wiped: once in each such folder, or with
     // --dummy-each once after each wiped file; never in a folder that was only refused.
     std::vector<std::string> wipedIn;
-    for (size_t i = 0; i < count && g_signal == 0; ++i) {
-        const std::string& path = settings.files[i];
-        job.m_strPath = path;
-        const bool eligible = !path.empty() && job.CheckTarget();
-        if (!eligible) {
-            Say(Shown(path) + ": " +
-                (path.empty() ? std::strerror(ENOENT) : Refusal(path, job.m_nAttributes)));
-            ++failed;
+
+    // With -r a first walk counts what the folders hold, for the progress line and for what an
+    // interrupt leaves unreached.
+    auto isTree = [&settings](const std::string& path) {
+        struct stat st;
+        return settings.recursive && !path.empty() && ::lstat(path.c_str(), &st) == 0 &&
+               S_ISDIR(st.st_mode);
+    };
+    size_t found = 0;
+    uint64_t bytes = 0;
+    TreeWipe::Calls calls;
+    calls.stop = []() { return g_signal != 0; };
+    for (const std::string& path : settings.files) {
+        if (!isTree(path)) {
+            struct stat st;
+            ++found;
+            bytes += ::lstat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
             continue;
         }
-        WarnAboutFileSystem(path, job.rZLen != 0, warned);
-        progress.Start(i + 1, count, path);
+        const TreeWipe::Totals totals = TreeWipe(files, calls).Count(path);
+        found += totals.files;
+        bytes += totals.bytes;
+    }
+    if (settings.recursive) progress.SetJobBytes(bytes);
+
+    size_t reached = 0;
+    // Wipes the target that a check passed, shown as `shown`, in the folder of the path
+    // `prefix` ("" where the engine holds its path); true when it was wiped.
+    auto wipeChecked = [&](int dir, const std::string& name, const std::string& shown,
+                           const std::string& prefix) {
+        WarnAboutFileSystem(dir, name, shown, job.rZLen != 0, warned);
+        struct stat st;
+        const uint64_t size =
+            ::fstatat(dir, name.c_str(), &st, 0) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+        progress.Start(++reached, std::max(found, reached), shown, size);
         const int code = job.WipeFile(nullptr);
         progress.Clear();
-        if (job.m_failure.stopped) {
-            const WipeFailure& f = job.m_failure;
-            Say(Shown(path) + ": interrupted; left " +
+        progress.Done();
+        const WipeFailure& f = job.m_failure;
+        if (f.stopped) {
+            Say(Shown(shown) + ": interrupted; left " +
                 (!f.overwritten ? "partly overwritten"
                  : f.truncated  ? "overwritten and cut to 0 bytes"
                                 : "overwritten") +
-                " as " + Shown(job.m_strPath));
+                " as " + Shown(prefix + job.m_strPath));
             ++failed;
-            break;
+            return false;
         }
-        if (code == Success && job.m_failure.notDated)
-            Say(Shown(path) + ": warning: not back-dated: only its owner may change its times");
+        if (code == Success && f.notDated)
+            Say(Shown(shown) + ": warning: not back-dated: only its owner may change its times");
         if (code == Success) {
             ++wiped;
-            if (std::find(wipedIn.begin(), wipedIn.end(), job.m_strFolder) == wipedIn.end())
-                wipedIn.push_back(job.m_strFolder);
             if (settings.verbose)
-                Say(Shown(path) + ": wiped" +
-                    (job.bNotDel != 0 ? ", kept as " + Shown(job.m_strPath) : ""));
+                Say(Shown(shown) + ": wiped" +
+                    (job.bNotDel != 0 ? ", kept as " + Shown(prefix + job.m_strPath) : ""));
         } else {
             ++failed;
-            Say(Shown(path) + ": " + FailureText(code, job.m_failure) +
-                (job.m_strPath != path ? "; left as " + Shown(job.m_strPath) : ""));
+            Say(Shown(shown) + ": " + FailureText(code, f) +
+                (job.m_strPath != name ? "; left as " + Shown(prefix + job.m_strPath) : ""));
         }
         // The extra wipe was asked for: one that could not be made or finished fails the run.
-        const WipeFailure& f = job.m_failure;
-        if (f.extraFailed && !f.stopped) {
+        if (f.extraFailed) {
             std::string what = "not made";
             if (f.extraWritten > 0)
                 what = "only " + std::to_string(f.extraWritten / (1 << 20)) + " MB written";
             if (f.extraError > 0)
                 what += std::string(": ") + std::strerror(static_cast<int>(f.extraError));
-            Say(Shown(path) + ": extra wipe: " + what);
+            Say(Shown(shown) + ": extra wipe: " + what);
             ++failed;
         }
         if (job.Dummy != 0 && job.DummySkip == 0 && code == Success) dummyStage();
+        return code == Success;
+    };
+
+    calls.fail = [&failed](const std::string& shown, const std::string& what) {
+        Say(Shown(shown) + ": " + what);
+        ++failed;
+    };
+    calls.tell = [&settings](const std::string& shown, const std::string& what) {
+        if (settings.verbose) Say(Shown(shown) + ": " + what);
+    };
+    calls.file = [&](int dir, const std::string& name, const std::string& shown) {
+        if (!job.CheckTargetIn(files.FolderOf(dir, shown.substr(0, shown.size() - name.size())),
+                               name)) {
+            Say(Shown(shown) + ": " + Refusal(dir, name, job.m_nAttributes));
+            ++failed;
+            ++reached;
+            return false;
+        }
+        return wipeChecked(dir, name, shown, shown.substr(0, shown.size() - name.size()));
+    };
+    calls.dummy = [&](int dir, const std::string& shown) {
+        if (job.Dummy == 0 || job.DummySkip == 0) return;
+        job.UseFolder(files.FolderOf(dir, shown + "/"));
+        dummyStage();
+    };
+
+    for (size_t i = 0; i < count && g_signal == 0; ++i) {
+        const std::string& path = settings.files[i];
+        if (isTree(path)) {
+            // As rm does: the folder named, never what "." or ".." stand for, nor the root.
+            std::string base = path.substr(0, path.find_last_not_of('/') + 1);
+            base = base.substr(base.rfind('/') + 1);
+            if (base.empty() || base == "." || base == "..") {
+                Say(Shown(path) + ": refused: " +
+                    (base.empty() ? "the root folder is not wiped" : "'.' and '..' are not wiped"));
+                ++failed;
+                continue;
+            }
+            TreeWipe tree(files, calls);
+            bool wipedAbove = false;
+            const bool gone = tree.Wipe(path, job.bNotDel != 0, job.rRen != 0, wipedAbove);
+            // Once for the named folder, not once for each folder above what stayed.
+            if (!gone && tree.Held() && job.bNotDel == 0 && g_signal == 0)
+                Say(Shown(path) + ": not removed: it still holds what could not be wiped");
+            const std::string trimmed = path.substr(0, path.find_last_not_of('/') + 1);
+            const std::string parent = trimmed.substr(0, trimmed.rfind('/') + 1);
+            if (wipedAbove && std::find(wipedIn.begin(), wipedIn.end(), parent) == wipedIn.end())
+                wipedIn.push_back(parent);
+            continue;
+        }
+        job.m_strPath = path;
+        const bool eligible = !path.empty() && job.CheckTarget();
+        if (!eligible) {
+            Say(Shown(path) + ": " +
+                (path.empty() ? std::strerror(ENOENT)
+                              : Refusal(AT_FDCWD, path, job.m_nAttributes)));
+            ++failed;
+            ++reached;
+            continue;
+        }
+        const std::string folder = job.m_strFolder;
+        if (wipeChecked(AT_FDCWD, path, path, "") &&
+            std::find(wipedIn.begin(), wipedIn.end(), folder) == wipedIn.end())
+            wipedIn.push_back(folder);
     }
+    if (g_signal != 0 && found > reached)
+        Say(std::to_string(found - reached) + " file" + (found - reached == 1 ? "" : "s") +
+            " not reached");
+    // The folders that the walks held are gone: each stage opens its folder by its path.
+    job.UseFolder(nullptr);
     for (size_t i = 0; g_signal == 0 && job.Dummy != 0 && job.DummySkip != 0 && i < wipedIn.size();
          ++i) {
         job.m_strFolder = wipedIn[i];

@@ -3,7 +3,9 @@
 #include <csignal>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "app/WipeOptions.h"
 #include "wipe/ResultCode.h"
@@ -50,6 +52,10 @@ public:
 
     // The engine's operations on the current target (see WipeEngine).
     bool CheckTarget() { return m_engine.CheckTarget(); }
+    bool CheckTargetIn(std::unique_ptr<FolderHandle> folder, const std::string& name) {
+        return m_engine.CheckTargetIn(std::move(folder), name);
+    }
+    void UseFolder(std::unique_ptr<FolderHandle> folder) { m_engine.UseFolder(std::move(folder)); }
     // `progress` is the job's progress window or nullptr.
     int WipeFile(ProgressWindow* progress);
     int MakeDummyFileEntries() { return m_engine.MakeDummyFileEntries(); }

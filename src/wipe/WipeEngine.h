@@ -30,6 +30,12 @@ public:
     // points and other reparse points, and devices and pipes. The file it saw is the one that
     // every later step on the target must find: another under the name fails that step.
     bool CheckTarget();
+    // The same for `name` in a folder that the caller opened (a walk through a tree, by
+    // descriptor): the target's path is then the name alone, and its folder's path empty.
+    bool CheckTargetIn(std::unique_ptr<FolderHandle> folder, const std::string& name);
+    // Makes `folder` the current target's folder, whose path is empty, with no target checked:
+    // for a dummy stage there.
+    void UseFolder(std::unique_ptr<FolderHandle> folder);
     // Wipes the current target: Success, or the code of the last point passed.
     int WipeFile();
     // Creates and removes a batch of dummy files in the target's folder, so that directory
@@ -50,6 +56,8 @@ private:
 
     // Seeds the generator with the current time in whole seconds.
     void Reseed();
+    // The check of the target's name in the folder already opened.
+    bool CheckInFolder();
     // Looks the target's name up in its folder for its on-disk name and attributes.
     bool Describe();
     // The folder at `path`: the checked target's own when it is that one, else one opened now

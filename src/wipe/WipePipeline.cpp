@@ -31,13 +31,30 @@ bool WipeEngine::CheckTarget() {
     const size_t folder = wipe::FolderLength(m_files.Style(), t.m_strPath);
     t.m_strFolder = t.m_strPath.substr(0, folder);
     t.m_strName = t.m_strPath.substr(folder);
-    t.m_bFound = 0;
-    t.m_nAttributes = 0;
-    m_bChecked = false;
-
     // The folder is opened once, here, and every step on the target goes through it.
     m_folder = m_files.OpenFolder(t.m_strFolder);
     m_strOpenFolder = t.m_strFolder;
+    return CheckInFolder();
+}
+
+void WipeEngine::UseFolder(std::unique_ptr<FolderHandle> folder) {
+    m_target.m_strFolder.clear();
+    m_folder = std::move(folder);
+    m_strOpenFolder.clear();
+    m_bChecked = false;
+}
+
+bool WipeEngine::CheckTargetIn(std::unique_ptr<FolderHandle> folder, const std::string& name) {
+    UseFolder(std::move(folder));
+    m_target.m_strPath = m_target.m_strName = name;
+    return CheckInFolder();
+}
+
+bool WipeEngine::CheckInFolder() {
+    WipeTarget& t = m_target;
+    t.m_bFound = 0;
+    t.m_nAttributes = 0;
+    m_bChecked = false;
     // A wildcard would make the search report some other entry than the path names. Names on
     // POSIX may hold them: that layer describes such a path literally when it exists.
     const bool wildcard = m_files.Style() == PathStyle::kWindows &&

@@ -176,14 +176,18 @@ protected:
     // -2 says that this machine cannot make the entry.
     int MakeEntry(const std::string& name) {
         const fs::path path = work / name;
+        if (name == "t/mnt/")  // a folder that holds another file system
+            return mkdir(path.c_str(), 0755) | mount("tw", path.c_str(), "tmpfs", 0, nullptr) ? -2
+                                                                                              : 0;
+        if (name.back() == '/') return mkdir(path.c_str(), 0755);
         if (name == "mnt") {  // a file bound over another: "mnt" shows the bytes of "src"
             Write(work / "src", kMade);
             Write(path, "");
             return mount((work / "src").c_str(), path.c_str(), nullptr, MS_BIND, nullptr) ? -2 : 0;
         }
-        if (name == "link") return symlink("../outside", path.c_str());
+        if (path.filename() == "link") return symlink((root / "outside").c_str(), path.c_str());
         if (name == "sub") return mkdir(path.c_str(), 0755);
-        if (name == "pipe") return mkfifo(path.c_str(), 0644);
+        if (path.filename() == "pipe") return mkfifo(path.c_str(), 0644);
         if (name == "hard") return link((work / "a").c_str(), path.c_str());
         if (name == "tmpfs" || name == "small")  // four entries, or three megabytes
             return mount("tw", work.c_str(), "tmpfs", 0,
@@ -204,7 +208,7 @@ protected:
             return mkdir(path.c_str(), 0755) | mount("tw", path.c_str(), "tmpfs", 0, "nr_inodes=2")
                        ? -2
                        : (Write(path / "x", kMade), 0);
-        Write(path, name == "mib" ? std::string(1 << 20, 'm') : kMade);
+        Write(path, path.filename() == "mib" ? std::string(1 << 20, 'm') : kMade);
         if (name == "hole") return truncate(path.c_str(), 1 << 20);
         // Another user's files in a folder that everyone may write: one that all may write, one
         // that all but its owner may write; and one of nobody's own.
@@ -291,6 +295,30 @@ const Row kRows[] = {
      "\r\033[Ktidewipe: [1/2] mib: 1/1 MB, pass 1/2, N MB/s\r\033[Ktidewipe: [1/2] mib: 1/1 MB, "
      "pass 2/2, N MB/s\r\033[Ktidewipe: mib: wiped\r\ntidewipe: gone: No such file or directory\r\n"
      "tidewipe: 1 wiped, 1 failed\r\n",
+     "", "", "", kTerminal},
+    // A folder goes with everything in it; a link, pipe or the like inside loses its name only.
+    // Without -r it is refused; "." and ".." never go; with -k all stays.
+    {"t/ t/s/ t/a t/s/b t/s/link t/s/pipe", "-r -v t", 0,
+     "tidewipe: t/a: wiped\ntidewipe: t/s/b: wiped\ntidewipe: t/s/link: removed\n"
+     "tidewipe: t/s/pipe: removed\ntidewipe: t/s: removed\ntidewipe: t: removed\n"
+     "tidewipe: 2 wiped, 0 failed\n",
+     ""},
+    {"a t/ t/a", "-R . .. a -k --rename=off t", 1,
+     "tidewipe: .: refused: '.' and '..' are not wiped\n"
+     "tidewipe: ..: refused: '.' and '..' are not wiped\n",
+     "a=00@1998 t"},
+    // Another file system inside is left, and so is every folder above it: said once.
+    {"t/ t/a t/mnt/", "--recursive t", 1,
+     "tidewipe: t/mnt: left in place: a mount point\n"
+     "tidewipe: t: not removed: it still holds what could not be wiped\n",
+     "t"},
+    {"t/ t/a t/b t/c", "-r --extra-wipe=100 --extra-wipe-in-temp -n 9 t", 130,
+     "tidewipe: t/a: interrupted; left overwritten as t/a\ntidewipe: 2 files not reached\n"
+     "tidewipe: stopped by Interrupt\n",
+     "t", "", "", kInterrupt},
+    {"t/ t/mib", "-r -n 2 t", 0,
+     "\r\033[Ktidewipe: [1/1] t/mib: 1/1 MB, pass 1/2, 0/1 MB in all, N MB/s\r\033[Ktidewipe: "
+     "[1/1] t/mib: 1/1 MB, pass 2/2, 1/1 MB in all, N MB/s\r\033[K",
      "", "", "", kTerminal},
     // A mount point is refused before anything is written: the file bound there stays as it is.
     {"mnt", "mnt", 1, "tidewipe: mnt: refused: a mount point\n", "mnt src"},
@@ -379,7 +407,7 @@ TEST_F(Cli, CommandLines) {
             EXPECT_EQ(r.out.empty() ? out : out.substr(0, r.out.size()), r.out);
             EXPECT_TRUE(std::regex_match(Listing(work), std::regex(r.left))) << Listing(work);
         }
-        for (const char* m : {"mnt", "tiny", ""})
+        for (const char* m : {"mnt", "tiny", "t/mnt", ""})
             umount2((work / m).c_str(), MNT_DETACH);
     }
 }

@@ -583,6 +583,20 @@ std::unique_ptr<FolderHandle> PosixFileLayer::OpenFolder(const std::string& fold
     return std::make_unique<PosixFolder>(fd, folder);
 }
 
+std::unique_ptr<FolderHandle> PosixFileLayer::FolderOf(int fd, const std::string& path) {
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) return nullptr;
+    return std::make_unique<PosixFolder>(copy, path);
+}
+
+void RemoveEmptyFolder(int dir, const std::string& name, const FileIdentity& expected,
+                       const std::string& shown) {
+    Entry e;
+    if (!Look(dir, name.c_str(), e)) ThrowErrno(errno, shown);
+    if (FileIdentity{e.device, e.inode} != expected) throw FileReplaced(shown);
+    if (::unlinkat(dir, name.c_str(), AT_REMOVEDIR) != 0) ThrowErrno(errno, shown);
+}
+
 size_t PosixFileLayer::Length(const std::string& text) const {
     return text.size();
 }

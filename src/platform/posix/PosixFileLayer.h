@@ -36,7 +36,17 @@ public:
     size_t Length(const std::string& text) const override;
     PathLimits Limits() const override;
     PathStyle Style() const override { return PathStyle::kPosix; }
+
+    // A folder handle on a copy of `fd`, a folder that the caller opened (a walk through a
+    // tree, by descriptor); `path` names it in messages and ends in '/'. nullptr when the
+    // process has no descriptor left.
+    std::unique_ptr<FolderHandle> FolderOf(int fd, const std::string& path);
 };
+
+// Removes the empty folder `name` in the folder `dir` while the name holds the folder
+// `expected` (checked right before, as for files); throws as FolderHandle::Remove does.
+void RemoveEmptyFolder(int dir, const std::string& name, const FileIdentity& expected,
+                       const std::string& shown);
 
 // The file-error cause for an errno value.
 int CauseFromErrno(int error);

@@ -1,0 +1,114 @@
+// The walk through a folder given with -r, in-process on real folders: whatever an attacker
+// swaps in at any step reaches nothing outside the tree, and no depth takes more descriptors.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "app/TreeWipe.h"
+#include "platform/posix/PosixFileLayer.h"
+#include "support/RealFiles.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each file goes through the folder it was found in, by its checked identity, as a wipe's
+// last step does.
+TreeWipe::Calls Removing(PosixFileLayer& files) {
+    TreeWipe::Calls calls;
+    calls.file = [&files](int dir, const std::string& name, const std::string&) {
+        std::unique_ptr<FolderHandle> folder = files.FolderOf(dir, "");
+        FileStatus st;
+        if (!folder || !folder->GetStatus(name, st)) return false;
+        try {
+            folder->Remove(name, st.m_identity);
+            return true;
+        } catch (const FileException&) {
+            return false;
+        }
+    };
+    return calls;
+}
+
+// Every entry under `path` with its bytes ("/" for a folder, "@" for a link).
+std::map<std::string, std::string> Snapshot(const fs::path& path) {
+    std::map<std::string, std::string> all;
+    for (const auto& e : fs::recursive_directory_iterator(path))
+        all[e.path().string()] = e.is_symlink()     ? "@"
+                                 : e.is_directory() ? "/"
+                                                    : realfiles::Read(e.path().string());
+    return all;
+}
+
+// A chain of folders deeper than the walk keeps open, holding files, whose top the attacker
+// swaps at the n-th step for a link to a folder of the same shape: the walk either goes on in
+// the folder it entered or stops, and never touches the other.
+TEST(TreeWipe, AnAttackerAtAnyStepReachesNothingOutside) {
+    realfiles::ScratchFolder scratch;
+    const fs::path root = scratch.Path(), tree = root / "tree", top = tree / "d";
+    fs::create_directories(root / "victim" / "d");
+    realfiles::Write((root / "victim" / "f").string(), "victim");
+    realfiles::Write((root / "victim" / "d" / "f").string(), "victim");
+    const auto victim = Snapshot(root / "victim");
+    PosixFileLayer files;
+    for (size_t n = 1;; ++n) {
+        fs::remove_all(tree), fs::remove_all(root / "moved");
+        // Named as the folder outside, after the chain: a walk that came up into another
+        // folder than it left would go on there.
+        fs::create_directories(tree / "victim");
+        realfiles::Write((tree / "victim" / "f").string(), "mine");
+        fs::path deep = top;
+        for (size_t depth = 0; depth <= TreeWipe::kOpenFolders + 2; ++depth, deep /= "d")
+            fs::create_directories(deep), realfiles::Write((deep / "f").string(), "mine");
+        TreeWipe::Calls calls = Removing(files);
+        size_t steps = 0;
+        calls.step = [&](const std::string&) {
+            std::error_code gone;
+            if (++steps == n && (fs::rename(top, root / "moved", gone), !gone))
+                fs::create_directory_symlink(root / "victim", top);
+        };
+        bool above = false;
+        const bool gone = TreeWipe(files, calls).Wipe(tree.string(), false, true, above);
+        SCOPED_TRACE(n);
+        EXPECT_EQ(Snapshot(root / "victim"), victim);
+        if (steps < n) {  // the last run met no attack
+            EXPECT_TRUE(gone && above && !fs::exists(tree));
+            break;
+        }
+    }
+}
+
+// Ten thousand folders deep, far beyond what a path can name: the walk holds a bounded number
+// of descriptors and takes the whole chain.
+TEST(TreeWipe, AnyDepthWithFewDescriptors) {
+    realfiles::ScratchFolder scratch;
+    int dir = open(scratch.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int depth = 0; depth < 10000; ++depth) {
+        const int next = mkdirat(dir, "d", 0700) == 0 ? openat(dir, "d", O_RDONLY | O_CLOEXEC) : -1;
+        close(dir);
+        ASSERT_GE(dir = next, 0);
+    }
+    close(openat(dir, "f", O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+    close(dir);
+    PosixFileLayer files;
+    TreeWipe::Calls calls = Removing(files);
+    const auto open = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = open();
+    auto most = before;
+    size_t steps = 0;
+    calls.step = [&](const std::string&) {
+        if (++steps % 256 == 0) most = std::max(most, open());
+    };
+    bool above = false;
+    EXPECT_TRUE(TreeWipe(files, calls).Wipe(scratch.Path() + "d", false, true, above));
+    EXPECT_GT(steps, 30000u);
+    EXPECT_LE(most - before, static_cast<long>(TreeWipe::kOpenFolders) + 3);
+    EXPECT_TRUE(fs::is_empty(scratch.Path()));
+}
+
+}  // namespace
