@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/FileSystemWarning.h"
+#include "app/FreeSpace.h"
 #include "app/TreeWipe.h"
 #include "app/WipeOptions.h"
 #include "job/DeleteJob.h"
@@ -117,6 +118,8 @@ struct Settings {
     bool verbose = false;
     bool interactive = false;
     bool recursive = false;
+    std::string freeSpace;  // the folder whose file system's free space is wiped
+    int freePasses = 1;
     std::vector<std::string> files;
 };
 
@@ -131,6 +134,7 @@ enum LongOnly {
     kExtraWipe,
     kExtraWipeInTemp,
     kExtraWipeEachPass,
+    kFreeSpace,
 };
 
 const option kOptions[] = {
@@ -148,6 +152,7 @@ const option kOptions[] = {
     {"extra-wipe-in-temp", no_argument, nullptr, kExtraWipeInTemp},
     {"extra-wipe-each-pass", no_argument, nullptr, kExtraWipeEachPass},
     {"recursive", no_argument, nullptr, 'r'},
+    {"free-space", required_argument, nullptr, kFreeSpace},
     {"interactive", no_argument, nullptr, 'i'},
     {"verbose", no_argument, nullptr, 'v'},
     {"help", no_argument, nullptr, 'h'},
@@ -157,6 +162,7 @@ const option kOptions[] = {
 
 const char kHelp[] =
     "Usage: tidewipe [OPTION]... FILE...\n"
+    "  or:  tidewipe [OPTION]... --free-space=DIR [FILE]...\n"
     "Overwrite each FILE several times, truncate it, rename it, back-date it and remove it,\n"
     "so that neither its contents nor its name stay readable on the disk.\n"
     "\n"
@@ -179,6 +185,10 @@ const char kHelp[] =
     "      --extra-wipe-each-pass  with --extra-wipe: after every pass, not once\n"
     "  -r, -R, --recursive       wipe each folder named and everything in it: its\n"
     "                            files as above, then each folder, renamed, removed\n"
+    "      --free-space=DIR      then wipe the free space of the file system that\n"
+    "                            holds DIR, touching no file: its free inodes,\n"
+    "                            blocks and DIR's own free name entries, with one\n"
+    "                            random pass unless -n or -z says otherwise\n"
     "  -i, --interactive         ask before starting\n"
     "  -v, --verbose             tell each file's result and a summary\n"
     "  -h, --help                show this help and exit\n"
@@ -251,7 +261,7 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
     WipeOptions& o = s.options;
     std::string error;
     // The order matters for the options that only refine others.
-    bool dummyEach = false, extraInTemp = false, extraEachPass = false;
+    bool dummyEach = false, extraInTemp = false, extraEachPass = false, passes = false;
     opterr = 0;
     for (;;) {
         int index = -1;
@@ -263,6 +273,7 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
         switch (c) {
             case 'n':
                 ok = ParseNumber("passes", optarg, 1, 50, o.nOvwr, error);
+                passes = true;
                 break;
             case 'z':
                 o.rNull = 0;
@@ -313,6 +324,13 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
             case kExtraWipeEachPass:
                 extraEachPass = true;
                 break;
+            case kFreeSpace:
+                s.freeSpace = optarg;
+                if (s.freeSpace.empty()) {
+                    ok = false;
+                    error = "--free-space: '' names no folder";
+                }
+                break;
             case 'i':
                 s.interactive = true;
                 break;
@@ -355,7 +373,10 @@ int ParseArguments(int argc, char** argv, Settings& s, bool& exitNow) {
     if (extraEachPass) o.bAntiOneShot = 0;
     for (int i = optind; i < argc; ++i)
         s.files.emplace_back(argv[i]);
-    if (s.files.empty()) return UsageError("no file named");
+    if (s.files.empty() && s.freeSpace.empty()) return UsageError("no file named");
+    // One random pass is what free space usually gets: its old data is not the user's secret
+    // of the day, and there may be a great deal of it.
+    s.freePasses = passes ? o.nOvwr : 1;
     return 0;
 }
 
@@ -513,6 +534,89 @@ void WarnAboutFileSystem(int dir, const std::string& name, const std::string& pa
     if (!why.empty() && warned.insert(st.st_dev).second) Say(Shown(path) + ": warning: " + why);
 }
 
+// A warning where the device under the file system may keep old blocks elsewhere.
+std::string DeviceWarning(const struct stat& st) {
+    const std::string device = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
+                               std::to_string(minor(st.st_dev));
+    for (const char* queue : {"/queue/rotational", "/../queue/rotational"}) {
+        std::ifstream in(device + queue);
+        char rotational = 0;
+        if (in >> rotational)
+            return rotational == '0' ? "on a solid-state device, which may keep old blocks where "
+                                       "no write reaches them"
+                                     : "";
+    }
+    return std::string();
+}
+
+// The free space of the file system that holds the folder; true when it was all wiped.
+bool WipeFreeSpace(const Settings& settings, bool terminal) {
+    const std::string& dir = settings.freeSpace;
+    const std::string where = Shown(dir) + ": free space: ";
+    struct stat st;
+    struct statfs fs;
+    if (::stat(dir.c_str(), &st) != 0 || ::statfs(dir.c_str(), &fs) != 0) {
+        Say(where + std::strerror(errno));
+        return false;
+    }
+    // (A journal that keeps the data is gone round, so that warning does not hold here.)
+    for (const std::string& why :
+         {FileSystemWarning(static_cast<uint64_t>(fs.f_type)), DeviceWarning(st)})
+        if (!why.empty()) Say(where + "warning: " + why);
+
+    static const char* const kStages[] = {"inodes",  "fill",   "leftovers",
+                                          "entries", "passes", "journal"};
+    const double mib = 1048576.0;
+    const auto start = std::chrono::steady_clock::now();
+    auto last = start;
+    FreeSpaceWipe::Calls calls;
+    calls.stop = []() { return g_signal != 0; };
+    calls.progress = [&](FreeSpaceWipe::Stage stage, uint64_t done, uint64_t free) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!terminal || now - last < std::chrono::milliseconds(200)) return;
+        last = now;
+        const double seconds = std::chrono::duration<double>(now - start).count();
+        if (stage == FreeSpaceWipe::kInodes || stage == FreeSpaceWipe::kEntries)
+            std::fprintf(stderr, "\r\033[K%s: free space: %s %llu", kProgram, kStages[stage],
+                         static_cast<unsigned long long>(done));
+        else
+            std::fprintf(stderr, "\r\033[K%s: free space: %s %.0f/%.0f MB, %.0f MB/s", kProgram,
+                         kStages[stage], static_cast<double>(done) / mib,
+                         static_cast<double>(free) / mib,
+                         seconds > 0 ? static_cast<double>(done) / mib / seconds : 0.0);
+    };
+    FreeSpaceWipe wipe(settings.freePasses, settings.options.rNull == 0, calls);
+    const std::string why = wipe.Run(dir);
+    if (terminal) std::fputs("\r\033[K", stderr);
+    if (g_signal != 0) {
+        Say(where + "interrupted; all it made is removed");
+        return false;
+    }
+    if (!why.empty()) {
+        Say(where + why + "; all it made is removed");
+        return false;
+    }
+    if (wipe.ReservedUnreached() > 0)
+        Say(where + "warning: the " + std::to_string(wipe.ReservedUnreached() / (1 << 20)) +
+            " MB kept for root were not reached (root reaches them)");
+    if (settings.verbose || terminal) {
+        std::string summary;
+        for (int stage = 0; stage < FreeSpaceWipe::kStages; ++stage) {
+            const FreeSpaceWipe::Done& done = wipe.Of(static_cast<FreeSpaceWipe::Stage>(stage));
+            char text[96];
+            const bool count = stage == FreeSpaceWipe::kInodes || stage == FreeSpaceWipe::kEntries;
+            std::snprintf(
+                text, sizeof(text), count ? "%s%s %.0f (%.1f s)" : "%s%s %.0f MB (%.1f s)",
+                summary.empty() ? "" : ", ", kStages[stage],
+                count ? static_cast<double>(done.amount) : static_cast<double>(done.amount) / mib,
+                done.seconds);
+            summary += text;
+        }
+        Say(where + "wiped: " + summary);
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -533,7 +637,11 @@ int main(int argc, char** argv) {
 
     const size_t count = settings.files.size();
     if (settings.interactive) {
-        std::fprintf(stderr, "%s: wipe %zu file%s? [y/N] ", kProgram, count, count == 1 ? "" : "s");
+        std::string what = std::to_string(count) + (count == 1 ? " file" : " files");
+        if (!settings.freeSpace.empty())
+            what = (count == 0 ? "" : what + " and ") + "the free space of " +
+                   Shown(settings.freeSpace);
+        std::fprintf(stderr, "%s: wipe %s? [y/N] ", kProgram, what.c_str());
         char answer[16] = {};
         const bool read = std::fgets(answer, sizeof(answer), stdin) != nullptr;
         if (g_signal != 0) return 128 + g_signal;
@@ -715,6 +823,8 @@ int main(int argc, char** argv) {
         dummyStage();
     }
     if (ui.dummyFailed) ++failed;
+    if (!settings.freeSpace.empty() && g_signal == 0)
+        failed += WipeFreeSpace(settings, ::isatty(STDERR_FILENO) != 0) ? 0 : 1;
 
     if (settings.verbose)
         Say(std::to_string(wiped) + " wiped, " + std::to_string(failed) + " failed");

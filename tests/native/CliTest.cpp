@@ -357,6 +357,11 @@ const Row kRows[] = {
      "pages; overwriting in place may not reach the old data\ntidewipe: a: extra wipe: only 2 MB "
      "written: No space left on device\n",
      ""},
+    // The free space of a small file system, with nothing named: all it made goes again.
+    {"small a", "--free-space=. -n 2", 0,
+     "tidewipe: .: free space: warning: on tmpfs, which lives in memory, and swap may hold "
+     "copies of its pages; overwriting in place may not reach the old data\n",
+     "a"},
     // The same where nobody reads standard error: the run ends all the same, and says so.
     {"tmpfs a b", "--dummy=5 a b", 1, "", "", "", "", kClosedPipe},
     Usage("-n 0 a", "--passes: '0' is not a number from 1 to 50"),
@@ -369,6 +374,7 @@ const Row kRows[] = {
     Usage("--dummy=101 a", "--dummy: '101' is not a number from 1 to 100"),
     Usage("--extra-wipe=101 a", "--extra-wipe: '101' is not a number from 1 to 100"),
     Usage("--rename=yes a", "--rename: 'yes' is not off, random or system"),
+    Usage("--free-space= a", "--free-space: '' names no folder"),
     Usage("--novwr=3 a", "unknown option '--novwr=3'"),
     Usage("-xv a", "unknown option '-x'"),
     Usage("a -v -dash", "unknown option '-d'"),
