@@ -1,6 +1,7 @@
 #include "app/FreeSpace.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
@@ -24,6 +25,36 @@ constexpr size_t kBlock = 1 << 20;
 constexpr size_t kPerFolder = 4096;     // empty files in one folder of the scratch folder
 constexpr size_t kInodeName = 48;       // long enough that each entry covers old ones
 constexpr unsigned long kExt = 0xEF53;  // ext2, ext3 and ext4: a fixed table of inodes
+constexpr unsigned long kXfs = 0x58465342;
+constexpr size_t kXfsInodes = 1024;  // files made first on XFS, whose changes go round its log
+constexpr size_t kMostEntries = 100000;
+
+// XFS's pool of blocks kept back from every file, as its ioctls take it.
+struct XfsResblks {
+    uint64_t resblks;
+    uint64_t resblks_avail;
+};
+constexpr unsigned long kXfsSetResblks = _IOWR('X', 114, XfsResblks);
+constexpr unsigned long kXfsGetResblks = _IOR('X', 115, XfsResblks);
+
+// The kernel's name of the device that holds the open folder `fd` ("loop0", "sda1").
+std::string DeviceName(int fd) {
+    struct stat st;
+    char link[PATH_MAX] = {};
+    if (::fstat(fd, &st) != 0) return std::string();
+    const std::string device = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
+                               std::to_string(minor(st.st_dev));
+    if (::readlink(device.c_str(), link, sizeof(link) - 1) <= 0) return std::string();
+    const std::string name = link;
+    return name.substr(name.rfind('/') + 1);
+}
+
+// XFS's log head: its cycle and its block, or false.
+bool XfsLogHead(const std::string& device, uint64_t& cycle, uint64_t& block) {
+    std::ifstream in("/sys/fs/xfs/" + device + "/log/log_head_lsn");
+    char colon = 0;
+    return static_cast<bool>(in >> cycle >> colon >> block) && colon == ':';
+}
 // Consecutive refusals of a name in the folder before its entries count as full: an indexed
 // folder refuses a name only where the name's own block is full.
 constexpr int kEntryTries = 64;
@@ -86,21 +117,28 @@ std::string FreeSpaceWipe::Run(const std::string& folder) {
     };
     // Where the table of inodes is fixed, its free slots hold what old files left: every one
     // of them is taken. Elsewhere inodes are made as needed, and files only as the data needs.
-    if (static_cast<unsigned long>(fs.f_type) == kExt)
-        timed(kInodes, [this] { return FillStage(kInodes, 0); });
+    m_type = static_cast<unsigned long>(fs.f_type);
+    if (m_type == kExt) timed(kInodes, [this] { return FillStage(kInodes, 0); });
+    // XFS makes inodes as it needs them; these are there for its log's turn below.
+    for (bool full = false; m_type == kXfs && m_files.size() < kXfsInodes && !full && why.empty();)
+        if (!MakeFile(0, kInodes, full)) why = m_error;
     timed(kFill, [this] { return FillStage(kFill, kFileBytes); });
-    // ext4 holds back a reserve of blocks even from root, for its own needs when a file
-    // system is full: as root, the leftovers reach it too, and it is given back at once.
-    if (::geteuid() == 0 && static_cast<unsigned long>(fs.f_type) == kExt) Reserve(true);
-    timed(kLeftovers, [this, &vfs] { return FillStage(kLeftovers, vfs.f_bsize); });
+    // ext4 and XFS hold back a reserve of blocks even from root, for their own needs when the
+    // file system is full: as root, the leftovers reach it too, and it is given back at once.
+    if (::geteuid() == 0) Reserve(true);
+    timed(kLeftovers, [this, &vfs] {
+        std::string stopped = FillStage(kLeftovers, vfs.f_bsize);
+        if (stopped.empty() && ::syncfs(m_scratch) != 0)
+            stopped = std::string("cannot flush the scratch files: ") + std::strerror(errno);
+        return stopped;
+    });
     Reserve(false);
     timed(kEntries, [this] {
         Entries();
         return std::string();
     });
     timed(kPasses, [this] { return Passes(); });
-    if (static_cast<unsigned long>(fs.f_type) == kExt)
-        timed(kJournal, [this] { return CycleJournal(); });
+    if (m_type == kExt || m_type == kXfs) timed(kJournal, [this] { return CycleJournal(); });
     RemoveAll();
     ::close(m_folder);
     return why;
@@ -164,7 +202,8 @@ bool FreeSpaceWipe::MakeFile(uint64_t size, Stage stage, bool& full) {
     uint64_t written = 0;
     bool ok = size == 0 || WriteData(fd, size, stage, full, written);
     // Flushed, so that the data is on the disk, not only in memory, before it is removed.
-    if (ok && written > 0 && ::fdatasync(fd) != 0) {
+    // (The leftovers, one block each and many, are flushed together at their stage's end.)
+    if (ok && written > 0 && stage != kLeftovers && ::fdatasync(fd) != 0) {
         full = IsFull(errno);
         ok = full;
         if (!full) m_error = std::string("cannot flush a scratch file: ") + std::strerror(errno);
@@ -221,9 +260,11 @@ void FreeSpaceWipe::Entries() {
             ++m_done[kEntries].amount;
             refused = 0;
             struct stat now;
-            // A folder that grows anyway (where the system keeps room apart for folders) is
-            // not written this way: the last name goes, and so does this stage.
-            if (::fstat(m_folder, &now) == 0 && now.st_size > folder.st_size) return;
+            // A folder that takes another block anyway (where the system keeps room apart for
+            // folders) is not written this way: the names end here.
+            if (m_entries.size() >= kMostEntries ||
+                (::fstat(m_folder, &now) == 0 && now.st_blocks > folder.st_blocks))
+                return;
             continue;
         }
         if (errno == EEXIST) continue;
@@ -250,44 +291,50 @@ std::string FreeSpaceWipe::Passes() {
     return std::string();
 }
 
-// The journal is a ring: once as many blocks as it holds have been logged after this point,
-// every block of it holds this run's records. How many it holds: the kernel tells the largest
+// A journal or log is a ring: once it has gone round from this point, every block of it
+// holds this run's records. Each round changes the inodes of scratch files and commits.
+// How far it went: XFS tells its log's head; for ext3 and ext4, the kernel tells the largest
 // transaction it allows, a third or a quarter of the journal (by kernel version), so four
-// times that is enough on any. Each round changes the inodes of scratch files that lie in
-// different blocks of the inode table, and commits: it logs at least that many blocks.
+// times that is enough on any, and a round logs at least one block for each file whose inode
+// lies in another block of the inode table.
 std::string FreeSpaceWipe::CycleJournal() {
-    struct stat st;
-    char link[PATH_MAX] = {};
-    if (::fstat(m_folder, &st) != 0) return std::string();
-    const std::string device = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
-                               std::to_string(minor(st.st_dev));
-    if (::readlink(device.c_str(), link, sizeof(link) - 1) <= 0) return std::string();
-    const std::string name = std::string(link).substr(std::string(link).rfind('/') + 1);
-    std::ifstream info("/proc/fs/jbd2/" + name + "-8/info");
-    std::string line;
-    uint64_t most = 0;
-    if (!std::getline(info, line) || line.find("each up to ") == std::string::npos) {
-        return std::string();  // no journal
+    const std::string device = DeviceName(m_folder);
+    uint64_t journal = 0, cycle = 0, head = 0;
+    if (m_type == kXfs) {
+        if (!XfsLogHead(device, cycle, head)) return std::string();
+    } else {
+        std::ifstream info("/proc/fs/jbd2/" + device + "-8/info");
+        std::string line;
+        if (!std::getline(info, line) || line.find("each up to ") == std::string::npos)
+            return std::string();  // no journal
+        journal = 4 * std::strtoull(line.c_str() + line.find("each up to ") + 11, nullptr, 10);
     }
-    most = std::strtoull(line.c_str() + line.find("each up to ") + 11, nullptr, 10);
-    const uint64_t journal = 4 * most + 64;
-
-    // Scratch files whose inodes lie in different blocks of the table (32 inodes of the
-    // smallest size to a block of 4 KiB).
     std::vector<std::string> files;
     std::vector<uint64_t> seen;
     for (const std::string& path : m_files) {
-        if (files.size() >= std::max<uint64_t>(1, most / 2)) break;
+        if (files.size() >= std::max<uint64_t>(kXfsInodes, journal / 8)) break;
         struct stat file;
         if (::fstatat(m_scratch, path.c_str(), &file, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        // 32 inodes of the smallest size to a block of 4 KiB.
         const uint64_t block = (static_cast<uint64_t>(file.st_ino) - 1) / 32;
-        if (std::find(seen.begin(), seen.end(), block) != seen.end()) continue;
+        if (m_type == kExt && std::find(seen.begin(), seen.end(), block) != seen.end()) continue;
         seen.push_back(block);
         files.push_back(path);
     }
     if (files.empty()) return std::string();
-    for (uint64_t logged = 0, round = 0; logged < journal && !Stopped(); ++round) {
-        int last = -1;
+    uint64_t logged = 0, last = head, moved = 0;
+    for (uint64_t round = 0; !Stopped(); ++round) {
+        if (m_type == kXfs) {
+            uint64_t c = 0, b = 0;
+            if (!XfsLogHead(device, c, b)) break;
+            moved += b >= last ? b - last : b;  // 512-byte blocks, also across the wrap
+            last = b;
+            if (c > cycle + 1 || (c == cycle + 1 && b >= head)) break;
+            // A log that does not move any more is not gone round by this: say so.
+            if (round > 100000) return "the log did not go round";
+        } else if (logged >= journal) {
+            break;
+        }
         for (const std::string& path : files) {
             const struct timespec times[2] = {{static_cast<time_t>(round), 0},
                                               {static_cast<time_t>(round), 0}};
@@ -295,34 +342,38 @@ std::string FreeSpaceWipe::CycleJournal() {
             if (::utimensat(m_scratch, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
                 return std::string("cannot change a scratch file: ") + std::strerror(errno);
         }
-        last = ::openat(m_scratch, files.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        const bool committed = last >= 0 && ::fsync(last) == 0;
-        if (last >= 0) ::close(last);
+        const int fd = ::openat(m_scratch, files.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const bool committed = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0) ::close(fd);
         if (!committed) return std::string("cannot commit the journal: ") + std::strerror(errno);
         logged += files.size();
-        m_done[kJournal].amount += files.size() * static_cast<uint64_t>(st.st_blksize);
+        m_done[kJournal].amount = m_type == kXfs ? moved * 512 : logged * 1024;
         if (m_calls.progress) m_calls.progress(kJournal, m_done[kJournal].amount, m_free);
     }
     return std::string();
 }
 
 void FreeSpaceWipe::Reserve(bool release) {
-    if (release) {
-        struct stat st;
-        char link[PATH_MAX] = {};
-        if (::fstat(m_folder, &st) != 0) return;
-        const std::string device = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
-                                   std::to_string(minor(st.st_dev));
-        if (::readlink(device.c_str(), link, sizeof(link) - 1) <= 0) return;
-        const std::string name = link;
-        m_reservePath = "/sys/fs/ext4/" + name.substr(name.rfind('/') + 1) + "/reserved_clusters";
-        std::ifstream in(m_reservePath);
-        if (!(in >> m_reserveSaved)) return m_reservePath.clear();
-        if (!(std::ofstream(m_reservePath) << 0)) m_reservePath.clear();
+    if (!release) {
+        if (!m_reservePath.empty()) std::ofstream(m_reservePath) << m_reserveSaved;
+        XfsResblks pool = {m_reserveSaved, 0};
+        if (m_xfsReserve) ::ioctl(m_folder, kXfsSetResblks, &pool);
+        m_reservePath.clear();
+        m_xfsReserve = false;
         return;
     }
-    if (!m_reservePath.empty()) std::ofstream(m_reservePath) << m_reserveSaved;
-    m_reservePath.clear();
+    if (m_type == kXfs) {
+        XfsResblks pool = {};
+        if (::ioctl(m_folder, kXfsGetResblks, &pool) != 0) return;
+        m_reserveSaved = pool.resblks;
+        pool.resblks = 0;
+        m_xfsReserve = ::ioctl(m_folder, kXfsSetResblks, &pool) == 0;
+        return;
+    }
+    if (m_type != kExt) return;
+    m_reservePath = "/sys/fs/ext4/" + DeviceName(m_folder) + "/reserved_clusters";
+    std::ifstream in(m_reservePath);
+    if (!(in >> m_reserveSaved) || !(std::ofstream(m_reservePath) << 0)) m_reservePath.clear();
 }
 
 // Runs whatever happened before, and never stops half-way: nothing made may stay.

@@ -71,8 +71,8 @@ private:
     std::string CycleJournal();
     std::string Passes();
     void RemoveAll();
-    // As root on ext4: lets the leftovers reach the blocks that the file system keeps back for
-    // itself (`release`), or gives them back as they were.
+    // As root on ext4 and XFS: lets the leftovers reach the blocks that the file system keeps
+    // back for itself (`release`), or gives them back as they were.
     void Reserve(bool release);
     static std::string RandomName(size_t length);
 
@@ -96,7 +96,9 @@ private:
     std::vector<std::pair<std::string, uint64_t>> m_data;
     std::vector<std::pair<std::string, uint64_t>> m_entries;  // name and inode
     std::vector<uint8_t> m_block;
+    unsigned long m_type = 0;  // the file system's, as statfs tells it
     std::string m_reservePath;
     uint64_t m_reserveSaved = 0;
+    bool m_xfsReserve = false;
     JobRandom m_random;
 };

@@ -530,8 +530,10 @@ void WarnAboutFileSystem(int dir, const std::string& name, const std::string& pa
         Say(Shown(path) + ": warning: " + std::to_string(st.st_nlink - 1) +
             " other hard link(s) will keep naming this file, " +
             (truncated ? "emptied" : "overwritten"));
+    // Each file system is looked at once: a folder of many files reads the mounts once.
+    if (!warned.insert(st.st_dev).second) return;
     const std::string why = FileSystemWarning(static_cast<uint64_t>(fs.f_type), MountOptions(st));
-    if (!why.empty() && warned.insert(st.st_dev).second) Say(Shown(path) + ": warning: " + why);
+    if (!why.empty()) Say(Shown(path) + ": warning: " + why);
 }
 
 // A warning where the device under the file system may keep old blocks elsewhere.
