@@ -5,9 +5,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <linux/fs.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -98,18 +96,13 @@ protected:
         fs::create_directories(work = root / "work");
         Write(root / "outside", "not to be touched");
     }
-    // A folder that not even root may change (ext4 and the like), or again one that may be.
-    static int Immutable(const fs::path& path, bool on) {
-        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        int flags = 0;
-        const int rc = ioctl(fd, FS_IOC_GETFLAGS, &flags) |
-                       (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
-                        ioctl(fd, FS_IOC_SETFLAGS, &flags));
-        close(fd);
-        return rc;
+    // A shell command in the work folder: 0 when it succeeded, else -2 (not on this machine).
+    int Sh(const std::string& command) {
+        const std::string line = "cd " + work.string() + " && " + command + " 2>/dev/null";
+        return std::system(line.c_str()) == 0 ? 0 : -2;
     }
     void TearDown() override {
-        if (fs::exists(work / "frozen")) Immutable(work / "frozen", false);
+        if (fs::exists(work / "frozen")) Sh("chattr -i frozen");  // so that it can go
         EXPECT_EQ(Read(root / "outside"), "not to be touched");
         EXPECT_TRUE(!fs::exists(root / "tmp") || fs::is_empty(root / "tmp"));
         EXPECT_LE(std::distance(fs::directory_iterator(root), {}), 6);  // and in, out, err
@@ -179,31 +172,26 @@ protected:
         if (name == "mnt") {  // a file bound over another: "mnt" shows the bytes of "src"
             Write(work / "src", kMade);
             Write(path, "");
-            return mount((work / "src").c_str(), path.c_str(), nullptr, MS_BIND, nullptr) ? -2 : 0;
+            return Sh("mount --bind src mnt");
         }
         if (name == "link") return symlink("../outside", path.c_str());
         if (name == "sub") return mkdir(path.c_str(), 0755);
         if (name == "pipe") return mkfifo(path.c_str(), 0644);
         if (name == "hard") return link((work / "a").c_str(), path.c_str());
-        if (name == "tmpfs" || name == "small")  // four entries, or three megabytes
-            return mount("tw", work.c_str(), "tmpfs", 0,
-                         name == "tmpfs" ? "nr_inodes=4" : "size=3m")
-                       ? -2
-                       : 0;
+        if (name == "tmpfs") return Sh("mount -t tmpfs -o nr_inodes=4 tw .");  // four entries
+        if (name == "small") return Sh("mount -t tmpfs -o size=3m tw .");      // three megabytes
         if (name == "notmp") return fs::remove(root / "tmp") ? 0 : -1;
         if (name == "journal") {  // ext4 that journals data, on an image that goes at once
-            const std::string image = (root / "image").string();
-            const int rc = std::system(("truncate -s 16M " + image + " && mkfs.ext4 -q " + image +
-                                        " && mount -o loop,data=journal " + image + " " +
-                                        work.string() + " 2>/dev/null")
-                                           .c_str());
-            return fs::remove(image) && rc == 0 ? 0 : -2;
+            const int rc =
+                Sh("truncate -s 16M ../image && mkfs.ext4 -q ../image && "
+                   "mount -o loop,data=journal ../image .");
+            return fs::remove(root / "image") ? rc : -2;
         }
-        if (name == "frozen") return mkdir(path.c_str(), 0755) | Immutable(path, true) ? -2 : 0;
+        // A folder that not even root may change (ext4 and the like).
+        if (name == "frozen") return Sh("mkdir frozen && chattr +i frozen");
         if (name == "tiny")  // a folder with room for one file, which holds it: "tiny/x"
-            return mkdir(path.c_str(), 0755) | mount("tw", path.c_str(), "tmpfs", 0, "nr_inodes=2")
-                       ? -2
-                       : (Write(path / "x", kMade), 0);
+            return Sh("mkdir tiny && mount -t tmpfs -o nr_inodes=2 tw tiny") |
+                   (Write(path / "x", kMade), 0);
         Write(path, name == "mib" ? std::string(1 << 20, 'm') : kMade);
         if (name == "hole") return truncate(path.c_str(), 1 << 20);
         // Another user's files in a folder that everyone may write: one that all may write, one
