@@ -247,13 +247,12 @@ TEST(ProcessLog, HeaderAndReasons) {
     o.nOvwr = 7;
     const std::pair<int, const char*> renames[] = {
         {0, "ChangeName:OFF\r\n"}, {2, "ChangeName:ON(Win)\r\n"}, {3, ""}, {-1, ""}};
+    const std::string off =
+        "Option :\r\n Change Date:OFF, OverWrite:NULL (7 times), Truncate Size:OFF, ";
     for (const auto& r : renames) {
         o.rRen = r.first;
         const std::string header = processlog::Header(texts, o, 1);
-        EXPECT_EQ(header.substr(0, header.find("Process")),
-                  std::string("Option :\r\n Change Date:OFF, OverWrite:NULL (7 times), Truncate "
-                              "Size:OFF, ") +
-                      r.second);
+        EXPECT_EQ(header.substr(0, header.find("Process")), off + r.second);
     }
     const std::pair<int, const char*> reasons[] = {{-1, "Other Error"},
                                                    {0, "Fail to get Attributes"},
