@@ -171,10 +171,8 @@ bool Run(const std::string& program, const std::string& verb, const std::string&
     } else if (verb == "rect") {
         RECT r = {};
         GetWindowRect(g_window, &r);
-        char text[64];
-        std::snprintf(text, sizeof(text), "%ld %ld %ld %ld", r.left, r.top, r.right - r.left,
-                      r.bottom - r.top);
-        said = text;
+        said = std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+               std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top);
     } else if (verb == "enabled") {
         said = IsWindowEnabled(g_window) ? "1" : "0";
     } else if (verb == "suspend") {
