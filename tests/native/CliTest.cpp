@@ -189,9 +189,10 @@ protected:
         }
         // A folder that not even root may change (ext4 and the like).
         if (name == "frozen") return Sh("mkdir frozen && chattr +i frozen");
-        if (name == "tiny")  // a folder with room for one file, which holds it: "tiny/x"
-            return Sh("mkdir tiny && mount -t tmpfs -o nr_inodes=2 tw tiny") |
-                   (Write(path / "x", kMade), 0);
+        if (name == "tiny") {  // a folder with room for one file, which holds it: "tiny/x"
+            Write(work / "x", kMade);
+            return Sh("mkdir tiny && mount -t tmpfs -o nr_inodes=2 tw tiny && mv x tiny/");
+        }
         Write(path, name == "mib" ? std::string(1 << 20, 'm') : kMade);
         if (name == "hole") return truncate(path.c_str(), 1 << 20);
         // Another user's files in a folder that everyone may write: one that all may write, one
