@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "support/RealFiles.h"
 #include "wipe/WriteGatherer.h"
@@ -99,9 +98,9 @@ protected:
 
 // Every open but a status-only one excludes all other openers, and a new file takes only a free
 // name: nothing there is opened or emptied. Folders, devices, pipes and links are no files to
-// open, and a link is never followed. A rename never replaces an entry; a rename or removal
-// that finds another file than it expects does nothing. Only files are removed, and on
-// Windows neither a read-only nor an open one.
+// open, and a link is never followed, nor replaced by a rename. Only files are removed, and on
+// Windows neither a read-only nor an open one. (The job tests show on this layer that a rename
+// never replaces a file, and that a step which finds another file than it checked does nothing.)
 TEST_F(FileLayerTest, OpenRenameAndRemove) {
     Write(P("held"), "contents");
     fs::create_directory(P("sub"));
@@ -115,21 +114,15 @@ TEST_F(FileLayerTest, OpenRenameAndRemove) {
     EXPECT_TRUE(!kWindows ||
                 CauseOf([&] { dir->Remove("held", held->Identity()); }) == kCauseSharingViolation);
     held.reset();
-    EXPECT_EQ(Read(P("held")), "contents");
 
     std::unique_ptr<FileHandle> made = dir->Open("a", OpenMode::kCreateNew);
     ASSERT_NE(made, nullptr);
-    WriteInSteps(*made, "first");
     made->Close();
     EXPECT_TRUE(kWindows || fs::status(P("a")).permissions() ==
                                 (fs::perms::owner_read | fs::perms::owner_write));
     const FileIdentity a = Id("a");
-    EXPECT_EQ(CauseOf([&] { dir->Rename("a", "held", a); }), kCauseAccessDenied);
-    EXPECT_EQ(CauseOf([&] { dir->Rename("a", "c", Id("held")); }), kReplaced);
-    EXPECT_EQ(CauseOf([&] { dir->Remove("a", Id("held")); }), kReplaced);
     dir->Rename("a", "c", a);
     EXPECT_EQ(CauseOf([&] { dir->Rename("a", "d", a); }), kCauseFileNotFound);
-    EXPECT_EQ(Read(P("held")) + Read(P("c")), "contentsfirst");
     dir->Remove("c", a);
     EXPECT_EQ(CauseOf([&] { dir->Remove("c", a); }), kCauseFileNotFound);
     EXPECT_EQ(CauseOf([&] { dir->Remove("sub", Id("sub")); }), kCauseAccessDenied);
@@ -170,7 +163,8 @@ TEST_F(FileLayerTest, OpenRenameAndRemove) {
 
 // Exactly the bytes written reach the file, in order, by Flush or Close: across the gathered
 // blocks, around a seek to the end and a truncation. Sizes go beyond 32 bits. The status is
-// written as given, also through a file that another holds or that is read-only.
+// written as given, also through a file that is read-only or, on Windows, that another holds.
+// (On POSIX a held file's permissions stay: the Linux program's tests show it refused.)
 TEST_F(FileLayerTest, ContentsAndStatus) {
     const std::string name = "pass-\xce\xb1\xce\xb2.bin";   // through the narrow calls too
     const size_t size = WriteGatherer::kBlockSize + 17272;  // a block and a part
@@ -182,7 +176,6 @@ TEST_F(FileLayerTest, ContentsAndStatus) {
     WriteInSteps(*file, next);
     file->Close();  // with a gathered tail still to go out
     EXPECT_EQ(Read(P(name)), "abc" + first.substr(3) + next);
-    EXPECT_TRUE(fs::exists(fs::u8path(P(name))));
     EXPECT_EQ(CauseOf([&] { file->Write("Y", 1); }), kCauseInvalidFile);
     file = dir->Open(name, OpenMode::kReadWriteExisting);
     WriteInSteps(*file, first);  // partly gathered, then cut
@@ -199,10 +192,9 @@ TEST_F(FileLayerTest, ContentsAndStatus) {
     EXPECT_EQ(huge.m_attribute, kWindows ? kPlain : kAttrSparse);
     EXPECT_EQ(dir->Open("huge", OpenMode::kReadWriteExisting)->SeekToEnd(), 5LL << 30);
 
-    // Steps on a file that another opener holds (on POSIX, only while no permission changes:
-    // a held file is refused first), each through a status-only handle: what SetStatus writes
-    // and what reads back. A zero write time leaves every time, a zero access time that one;
-    // read-only is the owner's write bit alone on POSIX.
+    // Steps through a status-only handle: what SetStatus writes and what reads back. A zero write
+    // time leaves every time, a zero access time that one; read-only is the owner's write bit alone
+    // on POSIX.
     const uint32_t kSpecial = kAttrReadOnly | kAttrHidden | kAttrSystem;
     const int64_t steps[][5] = {
         // attributes set, write and access times written, write and access times read
@@ -228,14 +220,6 @@ TEST_F(FileLayerTest, ContentsAndStatus) {
         EXPECT_EQ(read.m_atime, step[4]);
         EXPECT_TRUE(kWindows || fs::status(P("d")).permissions() == fs::perms(bits ? 0440 : 0640));
     }
-    file = dir->Open("d", OpenMode::kReadWriteExisting);
-    EXPECT_EQ(
-        CauseOf([&] {
-            dir->Open("d", OpenMode::kStatusOnly)->SetStatus({0, 0, 0, 0, kAttrReadOnly, "", {}});
-        }),
-        kWindows ? kCauseNone : kCauseSharingViolation);
-    EXPECT_TRUE(kWindows || fs::status(P("d")).permissions() == fs::perms(0640));
-    fs::permissions(P("d"), fs::perms::owner_write, fs::perm_options::add);
 }
 
 #ifdef _WIN32

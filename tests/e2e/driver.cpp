@@ -73,9 +73,7 @@ std::string Text(HWND w) {
 // Control `id` of the current window or, in a property sheet, of its page in front.
 HWND Item(int id) {
     const bool sheet = FindWindowExA(g_window, nullptr, "SysTabControl32", nullptr) != nullptr;
-    HWND page = sheet ? reinterpret_cast<HWND>(SendMessageA(g_window, PSM_GETCURRENTPAGEHWND, 0, 0))
-                      : nullptr;
-    HWND item = page != nullptr ? GetDlgItem(page, id) : nullptr;
+    HWND item = sheet ? GetDlgItem(PropSheet_GetCurrentPageHwnd(g_window), id) : nullptr;
     return item != nullptr ? item : GetDlgItem(g_window, id);
 }
 
@@ -99,15 +97,14 @@ std::string Values(const std::string& path) {
                        &size) == ERROR_SUCCESS;
          ++i, length = sizeof(name), size = sizeof(data) - 1) {
         reinterpret_cast<char*>(data)[size] = 0;
-        values.insert(name + std::string("=") +
-                      (type == REG_DWORD ? std::to_string(static_cast<int32_t>(data[0]))
-                                         : std::string(reinterpret_cast<char*>(data))));
+        values.insert(name + ("=" + (type == REG_DWORD ? std::to_string(int32_t(data[0]))
+                                                       : reinterpret_cast<char*>(data))));
     }
     RegCloseKey(key);
     std::string line;
     for (const std::string& v : values)
-        line += " " + v;
-    return line.substr(line.empty() ? 0 : 1);
+        line += (line.empty() ? "" : " ") + v;
+    return line;
 }
 
 std::string Link(const std::string& path) {
@@ -174,10 +171,8 @@ bool Run(const std::string& program, const std::string& verb, const std::string&
     } else if (verb == "rect") {
         RECT r = {};
         GetWindowRect(g_window, &r);
-        char text[64];
-        std::snprintf(text, sizeof(text), "%ld %ld %ld %ld", r.left, r.top, r.right - r.left,
-                      r.bottom - r.top);
-        said = text;
+        said = std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+               std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top);
     } else if (verb == "enabled") {
         said = IsWindowEnabled(g_window) ? "1" : "0";
     } else if (verb == "suspend") {

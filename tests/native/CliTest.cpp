@@ -5,9 +5,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <linux/fs.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -98,18 +96,13 @@ protected:
         fs::create_directories(work = root / "work");
         Write(root / "outside", "not to be touched");
     }
-    // A folder that not even root may change (ext4 and the like), or again one that may be.
-    static int Immutable(const fs::path& path, bool on) {
-        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        int flags = 0;
-        const int rc = ioctl(fd, FS_IOC_GETFLAGS, &flags) |
-                       (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
-                        ioctl(fd, FS_IOC_SETFLAGS, &flags));
-        close(fd);
-        return rc;
+    // A shell command in the work folder: 0 when it succeeded, else -2 (not on this machine).
+    int Sh(const std::string& command) {
+        const std::string line = "cd " + work.string() + " && " + command + " 2>/dev/null";
+        return std::system(line.c_str()) == 0 ? 0 : -2;
     }
     void TearDown() override {
-        if (fs::exists(work / "frozen")) Immutable(work / "frozen", false);
+        if (fs::exists(work / "frozen")) Sh("chattr -i frozen");  // so that it can go
         EXPECT_EQ(Read(root / "outside"), "not to be touched");
         EXPECT_TRUE(!fs::exists(root / "tmp") || fs::is_empty(root / "tmp"));
         EXPECT_LE(std::distance(fs::directory_iterator(root), {}), 6);  // and in, out, err
@@ -176,38 +169,32 @@ protected:
     // -2 says that this machine cannot make the entry.
     int MakeEntry(const std::string& name) {
         const fs::path path = work / name;
-        if (name == "t/mnt/")  // a folder that holds another file system
-            return mkdir(path.c_str(), 0755) | mount("tw", path.c_str(), "tmpfs", 0, nullptr) ? -2
-                                                                                              : 0;
+        if (name == "t/mnt/") return Sh("mkdir t/mnt && mount -t tmpfs tw t/mnt");  // another fs
         if (name.back() == '/') return mkdir(path.c_str(), 0755);
         if (name == "mnt") {  // a file bound over another: "mnt" shows the bytes of "src"
             Write(work / "src", kMade);
             Write(path, "");
-            return mount((work / "src").c_str(), path.c_str(), nullptr, MS_BIND, nullptr) ? -2 : 0;
+            return Sh("mount --bind src mnt");
         }
         if (path.filename() == "link") return symlink((root / "outside").c_str(), path.c_str());
         if (name == "sub") return mkdir(path.c_str(), 0755);
         if (path.filename() == "pipe") return mkfifo(path.c_str(), 0644);
         if (name == "hard") return link((work / "a").c_str(), path.c_str());
-        if (name == "tmpfs" || name == "small")  // four entries, or three megabytes
-            return mount("tw", work.c_str(), "tmpfs", 0,
-                         name == "tmpfs" ? "nr_inodes=4" : "size=3m")
-                       ? -2
-                       : 0;
+        if (name == "tmpfs") return Sh("mount -t tmpfs -o nr_inodes=4 tw .");  // four entries
+        if (name == "small") return Sh("mount -t tmpfs -o size=3m tw .");      // three megabytes
         if (name == "notmp") return fs::remove(root / "tmp") ? 0 : -1;
         if (name == "journal") {  // ext4 that journals data, on an image that goes at once
-            const std::string image = (root / "image").string();
-            const int rc = std::system(("truncate -s 16M " + image + " && mkfs.ext4 -q " + image +
-                                        " && mount -o loop,data=journal " + image + " " +
-                                        work.string() + " 2>/dev/null")
-                                           .c_str());
-            return fs::remove(image) && rc == 0 ? 0 : -2;
+            const int rc =
+                Sh("truncate -s 16M ../image && mkfs.ext4 -q ../image && "
+                   "mount -o loop,data=journal ../image .");
+            return fs::remove(root / "image") ? rc : -2;
         }
-        if (name == "frozen") return mkdir(path.c_str(), 0755) | Immutable(path, true) ? -2 : 0;
-        if (name == "tiny")  // a folder with room for one file, which holds it: "tiny/x"
-            return mkdir(path.c_str(), 0755) | mount("tw", path.c_str(), "tmpfs", 0, "nr_inodes=2")
-                       ? -2
-                       : (Write(path / "x", kMade), 0);
+        // A folder that not even root may change (ext4 and the like).
+        if (name == "frozen") return Sh("mkdir frozen && chattr +i frozen");
+        if (name == "tiny") {  // a folder with room for one file, which holds it: "tiny/x"
+            Write(work / "x", kMade);
+            return Sh("mkdir tiny && mount -t tmpfs -o nr_inodes=2 tw tiny && mv x tiny/");
+        }
         Write(path, path.filename() == "mib" ? std::string(1 << 20, 'm') : kMade);
         if (name == "hole") return truncate(path.c_str(), 1 << 20);
         // Another user's files in a folder that everyone may write: one that all may write, one
@@ -260,17 +247,14 @@ const Row kRows[] = {
      "tidewipe: a: wiped, kept as a\ntidewipe: 1 wiped, 0 failed\n", "a=3000Xr"},
     {"a", "-z -k --rename=off --no-truncate --passes=1 --buffer=2048 --overrun=65536 a", 0, "",
      "a=68536X0@1998"},
-    {"notes-2023.txt", "-k notes-2023.txt", 0, "", "[A-Z]{10}\\.[A-Z]{3}=00@1998"},
-    {"a", "-k --rename=random a", 0, "", "[A-Z]{8}\\.TMP=00@1998"},
+    {"notes-2023.txt", "-k --rename=random notes-2023.txt", 0, "", "[A-Z]{10}\\.[A-Z]{3}=00@1998"},
     {"notes-2023.txt", "-k --rename=system notes-2023.txt", 0, "",
      "[A-Z0-9_]{6,8}\\.[A-Z0-9]{2,3}=00@1998"},
     {"a b", "--dummy=100 --dummy-each a b", 0, "", ""},
     {"a", "--extra-wipe=1 --extra-wipe-in-temp --extra-wipe-each-pass a", 0, "", ""},
-    {"a b", "-i a b", 0, "tidewipe: wipe 2 files? [y/N] ", "", "y\n"},
-    {"a", "-i a", 0, "tidewipe: wipe 1 file? [y/N] ", "", "YES\n"},
+    {"a b", "-i a b", 0, "tidewipe: wipe 2 files? [y/N] ", "", "YES\n"},
     {"a", "--interactive a", 1, "tidewipe: wipe 1 file? [y/N] ", "a", "n\n"},
     {"a", "-i a", 1, "tidewipe: wipe 1 file? [y/N] \n", "a"},  // no answer at all
-    {"a", "a -k --rename=off", 0, "", "a=00@1998"},
     {"a hard", "--no-truncate a", 0,
      "tidewipe: a: warning: 1 other hard link(s) will keep naming this file, overwritten\n",
      "hard=3000Xr@1998"},
@@ -367,16 +351,13 @@ const Row kRows[] = {
     Usage("-n 0 a", "--passes: '0' is not a number from 1 to 50"),
     Usage("--passes=51 a", "--passes: '51' is not a number from 1 to 50"),
     Usage("--overrun= a", "--overrun: '' is not a number from 0 to 65536"),
-    Usage("-n", "option '-n' needs a value"),
     Usage("--buffer=2049 a", "--buffer: '2049' is not a number from 1 to 2048"),
-    Usage("--overrun=65537 a", "--overrun: '65537' is not a number from 0 to 65536"),
     Usage("--overrun=1k a", "--overrun: '1k' is not a number from 0 to 65536"),
     Usage("--dummy=101 a", "--dummy: '101' is not a number from 1 to 100"),
     Usage("--extra-wipe=101 a", "--extra-wipe: '101' is not a number from 1 to 100"),
     Usage("--rename=yes a", "--rename: 'yes' is not off, random or system"),
     Usage("--free-space= a", "--free-space: '' names no folder"),
     Usage("--novwr=3 a", "unknown option '--novwr=3'"),
-    Usage("-xv a", "unknown option '-x'"),
     Usage("a -v -dash", "unknown option '-d'"),
     Usage("--no a", "option '--no' is ambiguous; possibilities: '--no-truncate' '--no-date'"),
     Usage("a -vn", "option '-n' needs a value"),

@@ -48,10 +48,6 @@ inline std::string Read(const std::string& path) {
     return out.str();
 }
 
-inline void MakeFolder(const std::string& path) {
-    fs::create_directories(fs::u8path(path));
-}
-
 // The names in a folder, sorted; folders end in '/'.
 inline std::vector<std::string> List(const std::string& folder) {
     std::vector<std::string> names;

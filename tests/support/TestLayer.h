@@ -75,21 +75,12 @@ public:
     }
 
     bool Pretending() const { return pretendWindows && !kOnWindows; }
-    // A path as the engine names it, on the real file system, and back.
+    // A path as the engine names it, on the real file system.
     std::string Native(const std::string& path) const {
         if (!Pretending()) return path;
         std::string out = path.size() >= 2 && path[1] == ':' ? path.substr(2) : path;
         std::replace(out.begin(), out.end(), '\\', '/');
         return out;
-    }
-    std::string Named(const std::string& native) const {
-        std::string out = Pretending() ? "C:" + native : native;
-        if (Pretending()) std::replace(out.begin(), out.end(), '/', '\\');
-        return out;
-    }
-    void RefuseIfOpen(const std::string& path) const {
-        if (Pretending() && openPaths.count(Native(path)) != 0)
-            throw FileException(kCauseSharingViolation, 32, path);
     }
 
     std::unique_ptr<FolderHandle> OpenFolder(const std::string& folder, int* cause = nullptr,
@@ -212,7 +203,8 @@ private:
     FolderHandle& Change(TestLayer::Op op, const std::string& name) {
         const std::string path = m_path + name;
         if (m_layer.Enter(op, path)) throw m_layer.Fault(path);
-        m_layer.RefuseIfOpen(path);
+        if (m_layer.Pretending() && m_layer.openPaths.count(m_layer.Native(path)) != 0)
+            throw FileException(kCauseSharingViolation, 32, path);  // as Windows refuses
         return *m_real;
     }
 
