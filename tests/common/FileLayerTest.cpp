@@ -220,6 +220,11 @@ TEST_F(FileLayerTest, ContentsAndStatus) {
         EXPECT_EQ(read.m_atime, step[4]);
         EXPECT_TRUE(kWindows || fs::status(P("d")).permissions() == fs::perms(bits ? 0440 : 0640));
     }
+    // A status-only handle changes no data, whatever the system would let it do.
+    file.reset();
+    EXPECT_EQ(CauseOf([&] { dir->Open("d", OpenMode::kStatusOnly)->Truncate(); }),
+              kCauseInvalidFile);
+    EXPECT_EQ(Read(P("d")), "12345");
 }
 
 #ifdef _WIN32

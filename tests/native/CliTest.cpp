@@ -225,12 +225,15 @@ Row Usage(const char* args, const std::string& message) {
 const Row kRows[] = {
     // Control characters (C1 too) and bytes that are no UTF-8 are shown escaped.
     // (U+009F, U+0800 and U+10FFFF at the edges of their sequences.)
-    {"a hard ro -dash q\"uote c\n\x7f 'x y' s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF t\xFF b",
-     "-v -- a ro -dash q\"uote c\n\x7f 'x y' s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF t\xFF", 0,
+    {"a hard ro -dash q\"uote c\n\x7f 'x y' "
+     "s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\xA0\xF0\x9F\x98\x80 t\xFF b",
+     "-v -- a ro -dash q\"uote c\n\x7f 'x y' "
+     "s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\xA0\xF0\x9F\x98\x80 t\xFF",
+     0,
      "tidewipe: a: warning: 1 other hard link(s) will keep naming this file, emptied\n"
      "tidewipe: a: wiped\ntidewipe: ro: wiped\ntidewipe: -dash: wiped\ntidewipe: q\"uote: wiped\n"
      "tidewipe: c\\012\\177: wiped\ntidewipe: x y: wiped\ntidewipe: "
-     "s\\302\\237\xE0\xA0\x80\xF4\x8F\xBF\xBF: wiped\n"
+     "s\\302\\237\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\xA0\xF0\x9F\x98\x80: wiped\n"
      "tidewipe: t\\377: wiped\ntidewipe: 8 wiped, 0 failed\n",
      "b hard=00@1998"},
     // Refused entries are left as they are, those that another locker holds with their status
@@ -260,7 +263,7 @@ const Row kRows[] = {
      "hard=3000Xr@1998"},
     {"abc", "'a*'", 1, "tidewipe: a*: No such file or directory\n", "abc"},
     {"a", "--help a", 0, "", "a", "", "Usage: tidewipe [OPTION]... FILE...\n"},
-    {"a", "-V a", 0, "", "a", "", "tidewipe "},
+    {"a", "-v -V a", 0, "", "a", "", "tidewipe "},
     {"a", "--help a", 1, kFull, "a", "", "", kFullOutput},
     {"a", "--version a", 1, kFull, "a", "", "", kFullOutput},
     // The scratch file goes, and the target is named as it was left: all its passes done.
@@ -291,6 +294,8 @@ const Row kRows[] = {
      "tidewipe: .: refused: '.' and '..' are not wiped\n"
      "tidewipe: ..: refused: '.' and '..' are not wiped\n",
      "a=00@1998 t"},
+    // The dummy stage goes where the folder was, as named.
+    {"t/ t/a", "-r --dummy=2 t/", 0, "", ""},
     // Another file system inside is left, and so is every folder above it: said once.
     {"t/ t/a t/mnt/", "--recursive t", 1,
      "tidewipe: t/mnt: left in place: a mount point\n"
@@ -357,6 +362,7 @@ const Row kRows[] = {
     Usage("--extra-wipe=101 a", "--extra-wipe: '101' is not a number from 1 to 100"),
     Usage("--rename=yes a", "--rename: 'yes' is not off, random or system"),
     Usage("--free-space= a", "--free-space: '' names no folder"),
+    Usage("--dx a", "unknown option '--dx'"),
     Usage("--novwr=3 a", "unknown option '--novwr=3'"),
     Usage("a -v -dash", "unknown option '-d'"),
     Usage("--no a", "option '--no' is ambiguous; possibilities: '--no-truncate' '--no-date'"),

@@ -417,7 +417,8 @@ TEST_P(JobScenario, LeavesWhatItShould) {
     const int result = job.RunJob(Replace(s.targets, "%", At("")));
     files.hook = nullptr;
     EXPECT_EQ(files.openPaths.size(), held ? 1u : 0u);
-    held.reset();  // Windows would not let the test read it
+    held.reset();                                     // Windows would not let the test read it
+    EXPECT_TRUE(job.Log != 0 || log.empty()) << log;  // not even the header
     EXPECT_EQ(Summary() + (result != 1 ? " result " + std::to_string(result) : ""), s.expect);
 }
 

@@ -91,6 +91,7 @@ TEST(Options, LoadReloadAndSave) {
     Store(store, false);
     store.WriteProfileInt("Other", "nOvwr", 7);
     LoadOptions(store, o);
+    EXPECT_FALSE(o == WipeOptions());
     SaveOptions(saved, o);
     std::string writes;
     for (const auto& w : saved.Writes())
