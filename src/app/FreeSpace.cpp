@@ -94,7 +94,6 @@ std::string FreeSpaceWipe::Run(const std::string& folder) {
     std::string why;
     for (int attempt = 0; attempt < 10 && m_scratch < 0 && why.empty(); ++attempt) {
         const std::string name = RandomName(16);
-        Step();
         if (::mkdirat(m_folder, name.c_str(), 0700) != 0) {
             if (errno != EEXIST)
                 why = std::string("cannot make a scratch folder: ") + std::strerror(errno);
@@ -170,13 +169,11 @@ bool FreeSpaceWipe::MakeFile(uint64_t size, Stage stage, bool& full) {
     if (size > 0 && !m_pool.empty()) {
         path = m_pool.back();
         m_pool.pop_back();
-        Step();
         fd = ::openat(m_scratch, path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     } else {
         // Empty files go into folders of their own, so that no folder grows too large to index.
         if (stage == kInodes && (m_dirs.empty() || m_inFolder == kPerFolder)) {
             const std::string dir = RandomName(16);
-            Step();
             if (::mkdirat(m_scratch, dir.c_str(), 0700) != 0) {
                 full = IsFull(errno);
                 if (full || errno == EEXIST) return true;
@@ -187,7 +184,6 @@ bool FreeSpaceWipe::MakeFile(uint64_t size, Stage stage, bool& full) {
             m_inFolder = 0;
         }
         path = stage == kInodes ? m_dirs.back() + "/" + RandomName(kInodeName) : RandomName(16);
-        Step();
         fd = ::openat(m_scratch, path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC,
                       0600);
         if (fd < 0 && errno == EEXIST) return true;  // draw another name
@@ -256,7 +252,6 @@ void FreeSpaceWipe::Entries() {
     for (size_t length = 255; length > 0 && !Stopped();) {
         if (::fstatat(m_scratch, m_files[which].c_str(), &target, AT_SYMLINK_NOFOLLOW) != 0) return;
         const std::string name = RandomName(length);
-        Step();
         if (::linkat(m_scratch, m_files[which].c_str(), m_folder, name.c_str(), 0) == 0) {
             m_entries.emplace_back(name, static_cast<uint64_t>(target.st_ino));
             ++m_done[kEntries].amount;
@@ -280,7 +275,6 @@ void FreeSpaceWipe::Entries() {
 std::string FreeSpaceWipe::Passes() {
     for (int pass = 2; pass <= m_passes && !Stopped(); ++pass) {
         for (const auto& [path, size] : m_data) {
-            Step();
             const int fd = ::openat(m_scratch, path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
             bool full = false;
             uint64_t written = 0;
@@ -340,7 +334,6 @@ std::string FreeSpaceWipe::CycleJournal() {
         for (const std::string& path : files) {
             const struct timespec times[2] = {{static_cast<time_t>(round), 0},
                                               {static_cast<time_t>(round), 0}};
-            Step();
             if (::utimensat(m_scratch, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
                 return std::string("cannot change a scratch file: ") + std::strerror(errno);
         }
@@ -383,18 +376,15 @@ void FreeSpaceWipe::RemoveAll() {
     Reserve(false);
     for (const auto& [name, inode] : m_entries) {
         struct stat st;
-        Step();
         // Only while the name still holds the scratch file: another may have taken it.
         if (::fstatat(m_folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
             static_cast<uint64_t>(st.st_ino) == inode)
             ::unlinkat(m_folder, name.c_str(), 0);
     }
     for (const std::string& path : m_files) {
-        Step();
         ::unlinkat(m_scratch, path.c_str(), 0);
     }
     for (const std::string& dir : m_dirs) {
-        Step();
         ::unlinkat(m_scratch, dir.c_str(), AT_REMOVEDIR);
     }
     if (m_scratch < 0) return;
@@ -410,7 +400,6 @@ void FreeSpaceWipe::RemoveAll() {
     };
     std::string name = m_scratchName;
     const std::string other = RandomName(name.size());
-    Step();
     if (known && holds(name) &&
         ::syscall(SYS_renameat2, m_folder, name.c_str(), m_folder, other.c_str(), 1u) == 0) {
         if (holds(other))
@@ -418,6 +407,5 @@ void FreeSpaceWipe::RemoveAll() {
         else
             ::syscall(SYS_renameat2, m_folder, other.c_str(), m_folder, name.c_str(), 1u);
     }
-    Step();
     if (known && holds(name)) ::unlinkat(m_folder, name.c_str(), AT_REMOVEDIR);
 }

@@ -31,8 +31,6 @@ public:
         // Told at each megabyte written and at each stage's end: the stage, its bytes or
         // entries so far, and the free bytes found at the start.
         std::function<void(Stage, uint64_t done, uint64_t free)> progress;
-        // Before each system call that makes or removes an entry (the tests stop there).
-        std::function<void()> step;
     };
     struct Done {
         uint64_t amount = 0;  // bytes, files or entries, as the stage counts
@@ -56,9 +54,6 @@ public:
 
 private:
     bool Stopped() const { return m_calls.stop && m_calls.stop(); }
-    void Step() const {
-        if (m_calls.step) m_calls.step();
-    }
     // One more file of the stage: an empty one (`size` 0), else one of `size` bytes at most,
     // taken from the empty ones while there are any. Sets `full` when the file system had no
     // more room; false, with m_error, on any other failure.
