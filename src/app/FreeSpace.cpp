@@ -42,9 +42,8 @@ std::string DeviceName(int fd) {
     struct stat st;
     char link[PATH_MAX] = {};
     if (::fstat(fd, &st) != 0) return std::string();
-    const std::string device = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
-                               std::to_string(minor(st.st_dev));
-    if (::readlink(device.c_str(), link, sizeof(link) - 1) <= 0) return std::string();
+    if (::readlink(SysBlockPath(st.st_dev).c_str(), link, sizeof(link) - 1) <= 0)
+        return std::string();
     const std::string name = link;
     return name.substr(name.rfind('/') + 1);
 }
@@ -64,6 +63,10 @@ bool IsFull(int error) {
 }
 
 }  // namespace
+
+std::string SysBlockPath(uint64_t device) {
+    return "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+}
 
 std::string FreeSpaceWipe::RandomName(size_t length) {
     static std::mt19937 random{std::random_device{}()};

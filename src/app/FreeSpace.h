@@ -8,6 +8,9 @@
 
 #include "wipe/Random.h"
 
+// The system's folder for the block device `device` ("/sys/dev/block/MAJOR:MINOR").
+std::string SysBlockPath(uint64_t device);
+
 // Wipes the free space of the file system that holds a folder, without touching any file that
 // exists: everything goes into a fresh, randomly named scratch folder made there (create-only
 // files, readable by their owner alone), and all of it is removed at the end, whatever happens

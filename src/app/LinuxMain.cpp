@@ -538,8 +538,7 @@ void WarnAboutFileSystem(int dir, const std::string& name, const std::string& pa
 
 // A warning where the device under the file system may keep old blocks elsewhere.
 std::string DeviceWarning(const struct stat& st) {
-    const std::string device = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
-                               std::to_string(minor(st.st_dev));
+    const std::string device = SysBlockPath(st.st_dev);
     for (const char* queue : {"/queue/rotational", "/../queue/rotational"}) {
         std::ifstream in(device + queue);
         char rotational = 0;
