@@ -279,12 +279,18 @@ std::string FreeSpaceWipe::Passes() {
     for (int pass = 2; pass <= m_passes && !Stopped(); ++pass) {
         for (const auto& [path, size] : m_data) {
             const int fd = ::openat(m_scratch, path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0) return std::string("cannot open a scratch file: ") + std::strerror(errno);
+            // A file that found no room at the flush (XFS) holds fewer blocks than were
+            // written to it: the pass goes as far as they go.
             bool full = false;
             uint64_t written = 0;
-            if (fd < 0) return std::string("cannot open a scratch file: ") + std::strerror(errno);
-            const bool ok = WriteData(fd, size, kPasses, full, written) && ::fdatasync(fd) == 0;
+            bool ok = WriteData(fd, size, kPasses, full, written);
+            if (ok && ::fdatasync(fd) != 0 && !IsFull(errno)) {
+                m_error = std::string("cannot flush a scratch file: ") + std::strerror(errno);
+                ok = false;
+            }
             ::close(fd);
-            if (!ok || full) return m_error.empty() ? "cannot overwrite a scratch file" : m_error;
+            if (!ok) return m_error;
         }
     }
     return std::string();

@@ -52,6 +52,7 @@ struct Row {
     std::string err, left;  // exactly (the rate of progress aside); Listing, a regular expression
     std::string input = "", out = "";  // standard input; the start of standard output
     Mode mode = kFiles;
+    std::string fault = "";  // a system call made to fail, as strace's inject= takes it
 };
 
 // Every test works in `root`: the program runs in `work` with `tmp` as its TMPDIR, and nothing
@@ -110,10 +111,16 @@ protected:
     }
 
     // The exit status; standard output and error in `out` and `err`.
-    int Run(const std::string& args, const std::string& input, Mode mode) {
+    int Run(const std::string& args, const std::string& input, Mode mode, std::string fault) {
         Write(root / "in", input);
         std::vector<std::string> words = Words(args);
+        fault = "inject=" + fault;
         std::vector<char*> argv = {const_cast<char*>(TIDEWIPE_CLI)};
+        const bool traced = fault != "inject=";
+        if (traced)
+            argv.insert(argv.begin(),
+                        {const_cast<char*>("strace"), const_cast<char*>("-fqqo"),
+                         const_cast<char*>("/dev/null"), const_cast<char*>("-e"), fault.data()});
         for (std::string& w : words)
             argv.push_back(w.data());
         argv.push_back(nullptr);
@@ -145,10 +152,12 @@ protected:
                  mount("tw", fds.c_str(), "tmpfs", 0, nullptr) != 0 || setgroups(0, nullptr) != 0 ||
                  setgid(kNobodyId) != 0 || setuid(kNobodyId) != 0))
                 _exit(kCannot);
+            // (The leak check cannot run where strace traces the program.)
             if (chdir(work.c_str()) == 0 && setenv("TMPDIR", (root / "tmp").c_str(), 1) == 0 &&
-                setenv("LC_ALL", "C", 1) == 0)
-                execv(TIDEWIPE_CLI, argv.data());
-            _exit(127);
+                setenv("LC_ALL", "C", 1) == 0 &&
+                (!traced || setenv("ASAN_OPTIONS", "detect_leaks=0", 1) == 0))
+                execvp(argv[0], argv.data());
+            _exit(traced ? kCannot : 127);
         }
         for (int i = 0;
              (mode == kInterrupt || mode == kToLink) && i < 4000 && fs::is_empty(root / "tmp"); ++i)
@@ -351,6 +360,17 @@ const Row kRows[] = {
      "tidewipe: .: free space: warning: on tmpfs, which lives in memory, and swap may hold "
      "copies of its pages; overwriting in place may not reach the old data\n",
      "a"},
+    // A flush that fails, in the fill or in a later pass, fails the run; all it made goes.
+    {"small a", "--free-space=. -n 2", 1,
+     "tidewipe: .: free space: warning: on tmpfs, which lives in memory, and swap may hold "
+     "copies of its pages; overwriting in place may not reach the old data\ntidewipe: .: free "
+     "space: cannot flush a scratch file: Input/output error; all it made is removed\n",
+     "a", "", "", kFiles, "fdatasync:error=EIO:when=1"},
+    {"small a", "--free-space=. -n 2", 1,
+     "tidewipe: .: free space: warning: on tmpfs, which lives in memory, and swap may hold "
+     "copies of its pages; overwriting in place may not reach the old data\ntidewipe: .: free "
+     "space: cannot flush a scratch file: Input/output error; all it made is removed\n",
+     "a", "", "", kFiles, "fdatasync:error=EIO:when=2"},
     // The same where nobody reads standard error: the run ends all the same, and says so.
     {"tmpfs a b", "--dummy=5 a b", 1, "", "", "", "", kClosedPipe},
     Usage("-n 0 a", "--passes: '0' is not a number from 1 to 50"),
@@ -389,7 +409,7 @@ TEST_F(Cli, CommandLines) {
         }
         const bool cannot =
             std::count(made.begin(), made.end(), -2) != 0 || (r.mode == kNobody && geteuid() != 0);
-        const int status = cannot ? kCannot : Run(r.args, r.input, r.mode);
+        const int status = cannot ? kCannot : Run(r.args, r.input, r.mode, r.fault);
         for (const int fd : made)
             EXPECT_TRUE(fd <= 0 || close(fd) == 0);
         if (status == kCannot) {
