@@ -371,6 +371,19 @@ const Row kRows[] = {
      "copies of its pages; overwriting in place may not reach the old data\ntidewipe: .: free "
      "space: cannot flush a scratch file: Input/output error; all it made is removed\n",
      "a", "", "", kFiles, "fdatasync:error=EIO:when=2"},
+    {"small a", "--free-space=.", 1,
+     "tidewipe: .: free space: warning: on tmpfs, which lives in memory, and swap may hold "
+     "copies of its pages; overwriting in place may not reach the old data\ntidewipe: .: free "
+     "space: cannot make a scratch folder: Permission denied; all it made is removed\n",
+     "a", "", "", kFiles, "mkdirat:error=EACCES"},
+    {"journal", "--free-space=.", 1,
+     "tidewipe: .: free space: cannot change a scratch file: Input/output error; all it made is "
+     "removed\n",
+     "lost\\+found", "", "", kFiles, "utimensat:error=EIO"},
+    {"journal", "--free-space=.", 1,
+     "tidewipe: .: free space: cannot commit the journal: Input/output error; all it made is "
+     "removed\n",
+     "lost\\+found", "", "", kFiles, "fsync:error=EIO"},
     // The same where nobody reads standard error: the run ends all the same, and says so.
     {"tmpfs a b", "--dummy=5 a b", 1, "", "", "", "", kClosedPipe},
     Usage("-n 0 a", "--passes: '0' is not a number from 1 to 50"),

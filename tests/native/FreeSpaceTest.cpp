@@ -4,7 +4,6 @@
 // removed before, nor its name, stays anywhere in the image.
 #include <sys/mount.h>
 #include <sys/statvfs.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -21,16 +20,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The size of an image, what makes its file system, and whether no trace of the removed file
+// may stay. (XFS keeps some blocks for its own indexes that no file can reach; mkfs.xfs makes
+// images this small only for a file system's own test suites.)
 struct Image {
-    std::string make;  // makes the file system on the image named last
-    bool clean;        // no trace of the removed file may stay
-};
-
-// (XFS keeps some blocks for its own indexes that no file can reach; mkfs.xfs makes images
-// this small only for a file system's own test suites.)
-const Image kImages[] = {
-    {"truncate -s 16M IMAGE && mkfs.ext4 -q IMAGE", true},
-    {"truncate -s 24M IMAGE && TEST_DIR=1 TEST_DEV=1 QA_CHECK_FS=1 mkfs.xfs -q IMAGE", false},
+    std::string size, mkfs;
+    bool clean;
+} const kImages[] = {
+    {"16M", "mkfs.ext4 -q", true},
+    {"24M", "TEST_DIR=1 TEST_DEV=1 QA_CHECK_FS=1 mkfs.xfs -q", false},
 };
 
 // How often `needle` occurs in the file at `path`.
@@ -44,16 +42,14 @@ size_t Occurrences(const std::string& path, const std::string& needle) {
 
 TEST(FreeSpace, LeavesTheFileSystemAsItWasWhereverItStops) {
     for (const Image& kind : kImages) {
-        SCOPED_TRACE(kind.make);
+        SCOPED_TRACE(kind.mkfs);
         realfiles::ScratchFolder scratch;
         const std::string image = scratch.Path() + "image", mnt = scratch.Path() + "mnt";
         fs::create_directory(mnt);
-        std::string make = kind.make;
-        for (size_t at; (at = make.find("IMAGE")) != std::string::npos;)
-            make.replace(at, 5, image);
-        if (std::system(
-                (make + " && mount -o loop " + image + " " + mnt + " 2>/dev/null").c_str()) != 0) {
-            std::printf("[  SKIPPED ] %s: needs root, loop devices and the mkfs\n", make.c_str());
+        if (std::system(("truncate -s " + kind.size + " " + image + " && " + kind.mkfs + " " +
+                         image + " && mount -o loop " + image + " " + mnt + " 2>/dev/null")
+                            .c_str()) != 0) {
+            std::printf("[  SKIPPED ] %s: needs root and loop devices\n", kind.mkfs.c_str());
             continue;
         }
         // A file removed before the wipe, long enough to be found in the image.
@@ -74,10 +70,7 @@ TEST(FreeSpace, LeavesTheFileSystemAsItWasWhereverItStops) {
             struct stat st = {};
             stat(mnt.c_str(), &st);
             char link[256] = {};
-            readlink(("/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
-                      std::to_string(minor(st.st_dev)))
-                         .c_str(),
-                     link, sizeof(link) - 1);
+            readlink(SysBlockPath(st.st_dev).c_str(), link, sizeof(link) - 1);
             std::ifstream reserve("/sys/fs/ext4/" + fs::path(link).filename().string() +
                                   "/reserved_clusters");
             std::string all = std::to_string(vfs.f_bfree) + " " + std::to_string(vfs.f_ffree) +
