@@ -88,7 +88,6 @@ TreeWipe::Totals TreeWipe::Count(const std::string& path) {
 
 bool TreeWipe::Wipe(const std::string& path, bool keep, bool rename, bool& wipedAbove) {
     wipedAbove = false;
-    m_failures = 0;
     m_held = false;
     return Walk(path, false, keep, rename, wipedAbove);
 }
@@ -99,10 +98,8 @@ bool TreeWipe::Walk(const std::string& path, bool counting, bool keep, bool rena
     auto step = [&c](const std::string& name) {
         if (c.step) c.step(name);
     };
-    auto fail = [this, &c, counting](const std::string& shown, const std::string& what) {
-        if (counting) return;
-        ++m_failures;
-        if (c.fail) c.fail(shown, what);
+    auto fail = [&c, counting](const std::string& shown, const std::string& what) {
+        if (!counting && c.fail) c.fail(shown, what);
     };
     std::vector<Frame> frames;
     int top = -1;  // the tree's own parent, as the user named it
@@ -200,7 +197,6 @@ bool TreeWipe::Walk(const std::string& path, bool counting, bool keep, bool rena
             }
             if (S_ISREG(st.st_mode)) {
                 const bool wiped = c.file && c.file(f.fd, name, shown);
-                if (!wiped) ++m_failures;
                 f.stays = f.stays || !wiped;
                 f.wiped = f.wiped || wiped;
                 continue;
@@ -260,10 +256,8 @@ bool TreeWipe::Walk(const std::string& path, bool counting, bool keep, bool rena
         ::close(done.fd);
         if (counting || keep) continue;
         bool gone = !done.stays;
-        if (gone && !RemoveFolder(parent, done.name, done.device, done.inode, done.shown, rename)) {
-            ++m_failures;
+        if (gone && !RemoveFolder(parent, done.name, done.device, done.inode, done.shown, rename))
             gone = false;
-        }
         if (!gone && !frames.empty()) frames.back().stays = true;
         if (frames.empty()) {
             removed = gone;

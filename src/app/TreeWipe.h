@@ -44,9 +44,7 @@ public:
     // set when files were wiped whose folders are all gone: the dummy stage then belongs in
     // the tree's own parent folder.
     bool Wipe(const std::string& path, bool keep, bool rename, bool& wipedAbove);
-    // Of the last Wipe: the failures it told (and files that the `file` call did not wipe),
-    // and whether the top folder stayed because something in it did.
-    size_t Failures() const { return m_failures; }
+    // Of the last Wipe: whether the top folder stayed because something in it did.
     bool Held() const { return m_held; }
 
     // The highest number of folders that a walk holds open at once.
@@ -60,6 +58,5 @@ private:
     PosixFileLayer& m_files;
     Calls m_calls;
     Totals m_totals;
-    size_t m_failures = 0;
     bool m_held = false;
 };
