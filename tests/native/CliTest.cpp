@@ -318,6 +318,14 @@ const Row kRows[] = {
      "\r\033[Ktidewipe: [1/1] t/mib: 1/1 MB, pass 1/2, 0/1 MB in all, N MB/s\r\033[Ktidewipe: "
      "[1/1] t/mib: 1/1 MB, pass 2/2, 1/1 MB in all, N MB/s\r\033[K",
      "", "", "", kTerminal},
+    // A folder that cannot be read stays, and so does its parent; one that cannot be removed
+    // gets its own name back.
+    {"t/ t/a t/s/ t/s/b", "-r t", 1,
+     "tidewipe: t/s: cannot read: Input/output error\n"
+     "tidewipe: t: not removed: it still holds what could not be wiped\n",
+     "t", "", "", kFiles, "getdents64:error=EIO:when=7"},
+    {"s/", "-r s", 1, "tidewipe: s: cannot remove: Device or resource busy\n", "s", "", "", kFiles,
+     "unlinkat:error=EBUSY"},
     // A mount point is refused before anything is written: the file bound there stays as it is.
     {"mnt", "mnt", 1, "tidewipe: mnt: refused: a mount point\n", "mnt src"},
     // Another user may write two of these files but not set their times, and /proc does not
