@@ -381,10 +381,11 @@ const Row kRows[] = {
      "copies of its pages; overwriting in place may not reach the old data\ntidewipe: .: free "
      "space: cannot flush a scratch file: Input/output error; all it made is removed\n",
      "a", "", "", kFiles, "fdatasync:error=EIO:when=2"},
-    {"small a", "--free-space=.", 1,
+    {"small a", "--free-space=. -v", 1,
      "tidewipe: .: free space: warning: on tmpfs, which lives in memory, and swap may hold "
      "copies of its pages; overwriting in place may not reach the old data\ntidewipe: .: free "
-     "space: cannot make a scratch folder: Permission denied; all it made is removed\n",
+     "space: cannot make a scratch folder: Permission denied; all it made is removed\n"
+     "tidewipe: 0 wiped, 1 failed\n",
      "a", "", "", kFiles, "mkdirat:error=EACCES"},
     {"journal", "--free-space=.", 1,
      "tidewipe: .: free space: cannot change a scratch file: Input/output error; all it made is "
