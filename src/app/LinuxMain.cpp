@@ -598,7 +598,8 @@ bool WipeFreeSpace(const Settings& settings, bool terminal) {
         return false;
     }
     if (wipe.ReservedUnreached() > 0)
-        Say(where + "warning: the " + std::to_string(wipe.ReservedUnreached() / (1 << 20)) +
+        Say(where + "warning: the " +
+            std::to_string((wipe.ReservedUnreached() + (1 << 20) - 1) >> 20) +
             " MB kept for root were not reached (root reaches them)");
     if (settings.verbose || terminal) {
         std::string summary;

@@ -192,11 +192,13 @@ protected:
         if (name == "tmpfs") return Sh("mount -t tmpfs -o nr_inodes=4 tw .");  // four entries
         if (name == "small") return Sh("mount -t tmpfs -o size=3m tw .");      // three megabytes
         if (name == "notmp") return fs::remove(root / "tmp") ? 0 : -1;
-        if (name == "journal") {  // ext4 that journals data, on an image that goes at once
+        // ext4 on an image that goes at once, whose root is nobody's: one that journals data.
+        if (name == "journal" || name == "ext4") {
             const int rc =
-                Sh("truncate -s 16M ../image && mkfs.ext4 -q ../image && "
-                   "mount -o loop,data=journal ../image .");
-            return fs::remove(root / "image") ? rc : -2;
+                Sh("truncate -s 16M ../image && mkfs.ext4 -q -E root_owner=65534:65534 ../image && "
+                   "mount -o loop" +
+                   std::string(name == "journal" ? ",data=journal" : "") + " ../image .");
+            return fs::remove(root / "image") && chmod(root.c_str(), 0755) == 0 ? rc : -2;
         }
         // A folder that not even root may change (ext4 and the like).
         if (name == "frozen") return Sh("mkdir frozen && chattr +i frozen");
@@ -395,6 +397,10 @@ const Row kRows[] = {
      "tidewipe: .: free space: cannot commit the journal: Input/output error; all it made is "
      "removed\n",
      "lost\\+found", "", "", kFiles, "fsync:error=EIO"},
+    {"ext4", "--free-space=.", 0,
+     "tidewipe: .: free space: warning: the 2 MB kept for root were not reached (root reaches "
+     "them)\n",
+     "lost\\+found", "", "", kNobody},
     // The same where nobody reads standard error: the run ends all the same, and says so.
     {"tmpfs a b", "--dummy=5 a b", 1, "", "", "", "", kClosedPipe},
     Usage("-n 0 a", "--passes: '0' is not a number from 1 to 50"),
