@@ -46,18 +46,20 @@ std::map<std::string, std::string> Snapshot(const fs::path& path) {
 }
 
 // A chain of folders deeper than the walk keeps open, holding files, whose top the attacker
-// swaps at the n-th step for a link to a folder of the same shape: the walk either goes on in
-// the folder it entered or stops, and never touches the other.
+// swaps at the n-th step for a folder of the same shape, or a link to it: the walk either goes
+// on in the folder it entered or stops, never touches the other (but as a whole, where it was
+// there when the walk looked), and says whether it is gone.
 TEST(TreeWipe, AnAttackerAtAnyStepReachesNothingOutside) {
     realfiles::ScratchFolder scratch;
     const fs::path root = scratch.Path(), tree = root / "tree", top = tree / "d";
-    fs::create_directories(root / "victim" / "d");
-    realfiles::Write((root / "victim" / "f").string(), "victim");
-    realfiles::Write((root / "victim" / "d" / "f").string(), "victim");
-    const auto victim = Snapshot(root / "victim");
     PosixFileLayer files;
-    for (size_t n = 1;; ++n) {
+    std::map<std::string, std::string> victim;
+    for (size_t n = 1, link = 1;; ++n) {
         fs::remove_all(tree), fs::remove_all(root / "moved");
+        fs::create_directories(root / "victim" / "d");
+        realfiles::Write((root / "victim" / "f").string(), "victim");
+        realfiles::Write((root / "victim" / "d" / "f").string(), "victim");
+        victim = Snapshot(root / "victim");
         // Named as the folder outside, after the chain: a walk that came up into another
         // folder than it left would go on there.
         fs::create_directories(tree / "victim");
@@ -67,18 +69,27 @@ TEST(TreeWipe, AnAttackerAtAnyStepReachesNothingOutside) {
             fs::create_directories(deep), realfiles::Write((deep / "f").string(), "mine");
         TreeWipe::Calls calls = Removing(files);
         size_t steps = 0;
+        bool moved = false;
         calls.step = [&](const std::string&) {
             std::error_code gone;
-            if (++steps == n && (fs::rename(top, root / "moved", gone), !gone))
+            if (++steps != n || (fs::rename(top, root / "moved", gone), gone)) return;
+            moved = !link;
+            if (link)
                 fs::create_directory_symlink(root / "victim", top);
+            else
+                fs::rename(root / "victim", top);
         };
         bool above = false;
         const bool gone = TreeWipe(files, calls).Wipe(tree.string(), false, true, above);
-        SCOPED_TRACE(n);
-        EXPECT_EQ(Snapshot(root / "victim"), victim);
-        if (steps < n) {  // the last run met no attack
-            EXPECT_TRUE(gone && above && !fs::exists(tree));
-            break;
+        SCOPED_TRACE(std::to_string(n) + (link ? " link" : " folder"));
+        // A folder moved in before the walk looked is part of the tree: all of it or nothing.
+        if (moved && fs::exists(top)) fs::rename(top, root / "victim");
+        if (fs::exists(root / "victim")) EXPECT_EQ(Snapshot(root / "victim"), victim);
+        EXPECT_EQ(gone, !fs::exists(tree));
+        if (steps < n) {  // this run met no attack: on to the other kind, or the end
+            EXPECT_TRUE(gone && above);
+            if (link-- == 0) break;
+            n = 0;
         }
     }
 }
