@@ -191,6 +191,7 @@ protected:
         if (name == "hard") return link((work / "a").c_str(), path.c_str());
         if (name == "tmpfs") return Sh("mount -t tmpfs -o nr_inodes=4 tw .");  // four entries
         if (name == "small") return Sh("mount -t tmpfs -o size=3m tw .");      // three megabytes
+        if (name == "smalltmp") return Sh("mount -t tmpfs -o size=3m tw ../tmp");
         if (name == "notmp") return fs::remove(root / "tmp") ? 0 : -1;
         // ext4 on an image that goes at once, whose root is nobody's: one that journals data.
         if (name == "journal" || name == "ext4") {
@@ -401,6 +402,14 @@ const Row kRows[] = {
      "tidewipe: .: free space: warning: the 2 MB kept for root were not reached (root reaches "
      "them)\n",
      "lost\\+found", "", "", kNobody},
+    {"small a", "-i --free-space=. a", 1, "tidewipe: wipe 1 file and the free space of .? [y/N] ",
+     "a", "n\n"},
+    {"a", "--free-space=nope", 1, "tidewipe: nope: free space: No such file or directory\n", "a"},
+    {"smalltmp", "--free-space=../tmp", 130,
+     "tidewipe: ../tmp: free space: warning: on tmpfs, which lives in memory, and swap may hold "
+     "copies of its pages; overwriting in place may not reach the old data\ntidewipe: ../tmp: "
+     "free space: interrupted; all it made is removed\ntidewipe: stopped by Interrupt\n",
+     "", "", "", kInterrupt},
     // The same where nobody reads standard error: the run ends all the same, and says so.
     {"tmpfs a b", "--dummy=5 a b", 1, "", "", "", "", kClosedPipe},
     Usage("-n 0 a", "--passes: '0' is not a number from 1 to 50"),
@@ -453,7 +462,7 @@ TEST_F(Cli, CommandLines) {
             EXPECT_EQ(r.out.empty() ? out : out.substr(0, r.out.size()), r.out);
             EXPECT_TRUE(std::regex_match(Listing(work), std::regex(r.left))) << Listing(work);
         }
-        for (const char* m : {"mnt", "tiny", "t/mnt", ""})
+        for (const char* m : {"mnt", "tiny", "t/mnt", "", "../tmp"})
             umount2((work / m).c_str(), MNT_DETACH);
     }
 }

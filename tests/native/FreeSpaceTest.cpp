@@ -92,9 +92,17 @@ TEST(FreeSpace, LeavesTheFileSystemAsItWasWhereverItStops) {
         size_t polls = 0, stopAt = 0;
         FreeSpaceWipe::Calls calls;
         calls.stop = [&]() { return ++polls == stopAt || (stopAt != 0 && polls > stopAt); };
+        size_t told = 0;  // of the inodes, which come without a megabyte to tell
+        calls.progress = [&told](FreeSpaceWipe::Stage stage, uint64_t, uint64_t) {
+            told += stage == FreeSpaceWipe::kInodes;
+        };
+        const auto fds = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+        const auto open = fds();
         FreeSpaceWipe whole(2, false, calls);
         EXPECT_EQ(whole.Run(mnt), "");
         EXPECT_EQ(settled(), before);
+        EXPECT_EQ(fds(), open);
+        EXPECT_GE(told, whole.Of(FreeSpaceWipe::kInodes).amount / 256);
         for (int stage = 0; stage < FreeSpaceWipe::kStages; ++stage)
             EXPECT_GT(whole.Of(static_cast<FreeSpaceWipe::Stage>(stage)).amount, 0u) << stage;
         // What it wrote is what was free: every free inode of ext4, the free blocks (those
