@@ -111,16 +111,17 @@ protected:
     }
 
     // The exit status; standard output and error in `out` and `err`.
-    int Run(const std::string& args, const std::string& input, Mode mode, std::string fault) {
+    int Run(const std::string& args, const std::string& input, Mode mode,
+            const std::string& fault) {
         Write(root / "in", input);
-        std::vector<std::string> words = Words(args);
-        fault = "inject=" + fault;
-        std::vector<char*> argv = {const_cast<char*>(TIDEWIPE_CLI)};
-        const bool traced = fault != "inject=";
-        if (traced)
-            argv.insert(argv.begin(),
-                        {const_cast<char*>("strace"), const_cast<char*>("-fqqo"),
-                         const_cast<char*>("/dev/null"), const_cast<char*>("-e"), fault.data()});
+        // Under strace, only the call made to fail stops the program.
+        const bool traced = !fault.empty();
+        std::vector<std::string> words =
+            Words((traced ? "strace -fqqo /dev/null --seccomp-bpf -e trace=" +
+                                fault.substr(0, fault.find(':')) + " -e inject=" + fault + " "
+                          : "") +
+                  TIDEWIPE_CLI + " " + args);
+        std::vector<char*> argv;
         for (std::string& w : words)
             argv.push_back(w.data());
         argv.push_back(nullptr);

@@ -120,8 +120,8 @@ TEST(FreeSpace, LeavesTheFileSystemAsItWasWhereverItStops) {
             EXPECT_EQ(Occurrences(image, secret), 0u);
         }
         const size_t all = polls;
-        for (size_t k = 1; k <= 16; ++k) {
-            polls = 0, stopAt = all * k / 17;
+        for (size_t k = 1; k <= 8; ++k) {
+            polls = 0, stopAt = all * k / 9;
             FreeSpaceWipe(1, true, calls).Run(mnt);
             EXPECT_EQ(settled(), before) << stopAt << " of " << all;
         }
