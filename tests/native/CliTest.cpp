@@ -236,15 +236,15 @@ Row Usage(const char* args, const std::string& message) {
 }
 
 const Row kRows[] = {
-    // Control characters (C1 too) and bytes that are no UTF-8 are shown escaped.
-    // (U+009F, U+0800 and U+10FFFF at the edges of their sequences.)
-    {"a hard ro -dash q\"uote c\n\x7f 'x y' "
+    // Control characters (C1 too) and bytes that are no UTF-8 are shown escaped; a name with a
+    // '*' is only itself. (U+009F, U+0800 and U+10FFFF at the edges of their sequences.)
+    {"a hard ro -dash q\"uote* c\n\x7f 'x y' "
      "s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\xA0\xF0\x9F\x98\x80 t\xFF b",
-     "-v -- a ro -dash q\"uote c\n\x7f 'x y' "
+     "-v -- a ro -dash q\"uote* c\n\x7f 'x y' "
      "s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\xA0\xF0\x9F\x98\x80 t\xFF",
      0,
      "tidewipe: a: warning: 1 other hard link(s) will keep naming this file, emptied\n"
-     "tidewipe: a: wiped\ntidewipe: ro: wiped\ntidewipe: -dash: wiped\ntidewipe: q\"uote: wiped\n"
+     "tidewipe: a: wiped\ntidewipe: ro: wiped\ntidewipe: -dash: wiped\ntidewipe: q\"uote*: wiped\n"
      "tidewipe: c\\012\\177: wiped\ntidewipe: x y: wiped\ntidewipe: "
      "s\\302\\237\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\xA0\xF0\x9F\x98\x80: wiped\n"
      "tidewipe: t\\377: wiped\ntidewipe: 8 wiped, 0 failed\n",
@@ -314,8 +314,9 @@ const Row kRows[] = {
      "tidewipe: t/mnt: left in place: a mount point\n"
      "tidewipe: t: not removed: it still holds what could not be wiped\n",
      "t"},
-    {"t/ t/a t/b t/c", "-r --extra-wipe=100 --extra-wipe-in-temp -n 9 t", 130,
-     "tidewipe: t/a: interrupted; left overwritten as t/a\ntidewipe: 2 files not reached\n"
+    {"t/ t/a t/b t/c", "-r --extra-wipe=100 --extra-wipe-in-temp -n 9 gone t", 130,
+     "tidewipe: gone: No such file or directory\ntidewipe: t/a: interrupted; left overwritten as "
+     "t/a\ntidewipe: 2 files not reached\n"
      "tidewipe: stopped by Interrupt\n",
      "t", "", "", kInterrupt},
     {"t/ t/mib", "-r -n 2 t", 0,
@@ -360,8 +361,10 @@ const Row kRows[] = {
      "data\ntidewipe: dummy files: No space left on device\n",
      "a=00@1998 frozen tiny"},
     // An extra wipe asked for and not made, or cut short, fails the run.
-    {"a notmp", "--extra-wipe=1 --extra-wipe-in-temp a", 1,
-     "tidewipe: a: extra wipe: not made: No such file or directory\n", ""},
+    {"a notmp", "--extra-wipe=1 --extra-wipe-in-temp -v a", 1,
+     "tidewipe: a: wiped\ntidewipe: a: extra wipe: not made: No such file or directory\n"
+     "tidewipe: 1 wiped, 1 failed\n",
+     ""},
     {"small a", "--extra-wipe=10 a", 1,
      "tidewipe: a: warning: on tmpfs, which lives in memory, and swap may hold copies of its "
      "pages; overwriting in place may not reach the old data\ntidewipe: a: extra wipe: only 2 MB "

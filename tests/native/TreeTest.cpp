@@ -84,7 +84,7 @@ TEST(TreeWipe, AnAttackerAtAnyStepReachesNothingOutside) {
         SCOPED_TRACE(std::to_string(n) + (link ? " link" : " folder"));
         // A folder moved in before the walk looked is part of the tree: all of it or nothing.
         if (moved && fs::exists(top)) fs::rename(top, root / "victim");
-        if (fs::exists(root / "victim")) EXPECT_EQ(Snapshot(root / "victim"), victim);
+        if (!moved || fs::exists(root / "victim")) EXPECT_EQ(Snapshot(root / "victim"), victim);
         EXPECT_EQ(gone, !fs::exists(tree));
         if (steps < n) {  // this run met no attack: on to the other kind, or the end
             EXPECT_TRUE(gone && above);
@@ -118,7 +118,7 @@ TEST(TreeWipe, AnyDepthWithFewDescriptors) {
     bool above = false;
     EXPECT_TRUE(TreeWipe(files, calls).Wipe(scratch.Path() + "d", false, true, above));
     EXPECT_GT(steps, 30000u);
-    EXPECT_LE(most - before, static_cast<long>(TreeWipe::kOpenFolders) + 3);
+    EXPECT_LE(most - before, static_cast<long>(TreeWipe::kOpenFolders) + 1);
     EXPECT_TRUE(fs::is_empty(scratch.Path()));
 }
 
