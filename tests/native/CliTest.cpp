@@ -456,7 +456,7 @@ TEST_F(Cli, CommandLines) {
         for (const int fd : made)
             EXPECT_TRUE(fd <= 0 || close(fd) == 0);
         if (status == kCannot) {
-            std::printf("[  SKIPPED ] %s: needs root and the right to mount\n", r.args.c_str());
+            std::printf("[  SKIPPED ] %s: needs root, mounts or strace\n", r.args.c_str());
         } else {
             EXPECT_EQ(status, r.status);
             EXPECT_EQ(std::regex_replace(
