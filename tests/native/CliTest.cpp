@@ -45,6 +45,10 @@ std::vector<std::string> Words(const std::string& text) {
 // device; kClosedPipe standard error on a pipe that nobody reads.
 enum Mode { kFiles, kInterrupt, kTerminal, kNobody, kFullOutput, kClosedPipe, kToLink };
 const char kFull[] = "tidewipe: write error: No space left on device\n";
+const std::string kOnTmpfs =
+    "warning: on tmpfs, which lives in memory, and swap may hold copies of its pages; overwriting "
+    "in place may not reach the old data\n";
+const std::string kFree = "tidewipe: .: free space: ";
 constexpr int kCannot = 125;  // the child could not set the run up: skip the row
 struct Row {
     std::string make, args;
@@ -344,10 +348,9 @@ const Row kRows[] = {
     // A file system with four entries, of which its root and the targets take three: dummy files
     // that cannot be made fail the run, and none stays.
     {"tmpfs a b", "-v --dummy=5 a b", 1,
-     "tidewipe: a: warning: on tmpfs, which lives in memory, and swap may hold copies of its "
-     "pages; overwriting in place may not reach the old data\ntidewipe: a: wiped\n"
-     "tidewipe: b: wiped\ntidewipe: dummy files: No space left on device\n"
-     "tidewipe: 2 wiped, 1 failed\n",
+     "tidewipe: a: " + kOnTmpfs +
+         "tidewipe: a: wiped\ntidewipe: b: wiped\ntidewipe: dummy files: No space left on device\n"
+         "tidewipe: 2 wiped, 1 failed\n",
      ""},
     // Where the journal keeps the data too: said once for the file system.
     {"journal a b", "a b", 0,
@@ -356,9 +359,8 @@ const Row kRows[] = {
      "lost\\+found"},
     // The dummy stage goes only where a file was wiped, never in a folder only refused.
     {"a frozen tiny", "--dummy=2 -k --rename=off a frozen/ tiny/x", 1,
-     "tidewipe: frozen/: refused: a folder\ntidewipe: tiny/x: warning: on tmpfs, which lives in "
-     "memory, and swap may hold copies of its pages; overwriting in place may not reach the old "
-     "data\ntidewipe: dummy files: No space left on device\n",
+     "tidewipe: frozen/: refused: a folder\ntidewipe: tiny/x: " + kOnTmpfs +
+         "tidewipe: dummy files: No space left on device\n",
      "a=00@1998 frozen tiny"},
     // An extra wipe asked for and not made, or cut short, fails the run.
     {"a notmp", "--extra-wipe=1 --extra-wipe-in-temp -v a", 1,
@@ -366,53 +368,48 @@ const Row kRows[] = {
      "tidewipe: 1 wiped, 1 failed\n",
      ""},
     {"small a", "--extra-wipe=10 a", 1,
-     "tidewipe: a: warning: on tmpfs, which lives in memory, and swap may hold copies of its "
-     "pages; overwriting in place may not reach the old data\ntidewipe: a: extra wipe: only 2 MB "
-     "written: No space left on device\n",
+     "tidewipe: a: " + kOnTmpfs +
+         "tidewipe: a: extra wipe: only 2 MB written: No space left on device\n",
      ""},
     // The free space of a small file system, with nothing named: all it made goes again.
     {"small a", "--free-space=. -n 2 -v", 0,
-     "tidewipe: .: free space: warning: on tmpfs, which lives in memory, and swap may hold "
-     "copies of its pages; overwriting in place may not reach the old data\ntidewipe: .: free "
-     "space: wiped: inodes 0 (T), fill 3 MB (T), leftovers 0 MB (T), entries 100000 (T), passes "
-     "3 MB (T), journal 0 MB (T)\ntidewipe: 0 wiped, 0 failed\n",
+     kFree + kOnTmpfs + kFree +
+         "wiped: inodes 0 (T), fill 3 MB (T), leftovers 0 MB (T), entries 100000 (T), passes "
+         "3 MB (T), journal 0 MB (T)\ntidewipe: 0 wiped, 0 failed\n",
      "a"},
     // A flush that fails, in the fill or in a later pass, fails the run; all it made goes.
     {"small a", "--free-space=. -n 2", 1,
-     "tidewipe: .: free space: warning: on tmpfs, which lives in memory, and swap may hold "
-     "copies of its pages; overwriting in place may not reach the old data\ntidewipe: .: free "
-     "space: cannot flush a scratch file: Input/output error; all it made is removed\n",
+     kFree + kOnTmpfs + kFree +
+         "cannot flush a scratch file: Input/output error; all it made is removed\n",
      "a", "", "", kFiles, "fdatasync:error=EIO:when=1"},
     {"small a", "--free-space=. -n 2", 1,
-     "tidewipe: .: free space: warning: on tmpfs, which lives in memory, and swap may hold "
-     "copies of its pages; overwriting in place may not reach the old data\ntidewipe: .: free "
-     "space: cannot flush a scratch file: Input/output error; all it made is removed\n",
+     kFree + kOnTmpfs + kFree +
+         "cannot flush a scratch file: Input/output error; all it made is removed\n",
      "a", "", "", kFiles, "fdatasync:error=EIO:when=2"},
     {"small a", "--free-space=. -v", 1,
-     "tidewipe: .: free space: warning: on tmpfs, which lives in memory, and swap may hold "
-     "copies of its pages; overwriting in place may not reach the old data\ntidewipe: .: free "
-     "space: cannot make a scratch folder: Permission denied; all it made is removed\n"
-     "tidewipe: 0 wiped, 1 failed\n",
+     kFree + kOnTmpfs + kFree +
+         "cannot make a scratch folder: Permission denied; all it made is removed\n"
+         "tidewipe: 0 wiped, 1 failed\n",
      "a", "", "", kFiles, "mkdirat:error=EACCES"},
     {"journal", "--free-space=.", 1,
-     "tidewipe: .: free space: cannot change a scratch file: Input/output error; all it made is "
-     "removed\n",
+     kFree + "cannot change a scratch file: Input/output error; all it made is "
+             "removed\n",
      "lost\\+found", "", "", kFiles, "utimensat:error=EIO"},
     {"journal", "--free-space=.", 1,
-     "tidewipe: .: free space: cannot commit the journal: Input/output error; all it made is "
-     "removed\n",
+     kFree + "cannot commit the journal: Input/output error; all it made is "
+             "removed\n",
      "lost\\+found", "", "", kFiles, "fsync:error=EIO"},
     {"ext4", "--free-space=.", 0,
-     "tidewipe: .: free space: warning: the 2 MB kept for root were not reached (root reaches "
-     "them)\n",
+     kFree + "warning: the 2 MB kept for root were not reached (root reaches "
+             "them)\n",
      "lost\\+found", "", "", kNobody},
     {"small a", "-i --free-space=. a", 1, "tidewipe: wipe 1 file and the free space of .? [y/N] ",
      "a", "n\n"},
     {"a", "--free-space=nope", 1, "tidewipe: nope: free space: No such file or directory\n", "a"},
     {"smalltmp", "--free-space=../tmp", 130,
-     "tidewipe: ../tmp: free space: warning: on tmpfs, which lives in memory, and swap may hold "
-     "copies of its pages; overwriting in place may not reach the old data\ntidewipe: ../tmp: "
-     "free space: interrupted; all it made is removed\ntidewipe: stopped by Interrupt\n",
+     "tidewipe: ../tmp: free space: " + kOnTmpfs +
+         "tidewipe: ../tmp: free space: interrupted; all it made is removed\ntidewipe: stopped by "
+         "Interrupt\n",
      "", "", "", kInterrupt},
     // The same where nobody reads standard error: the run ends all the same, and says so.
     {"tmpfs a b", "--dummy=5 a b", 1, "", "", "", "", kClosedPipe},
