@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -250,6 +251,85 @@ HANDLE OpenChecked(const std::string& path, const FileIdentity& expected) {
     return handle.Release();
 }
 
+// Starts the write-back of a long pass while the pass goes on. Windows has no call that starts
+// it without waiting for it, so a thread of its own flushes the file each time a few more
+// megabytes are written, and the flush after the pass has little left to wait for. Only
+// advice: a failure there is the pass's own flush's to report, and the data is safe only once
+// that flush returns.
+class WriteBehind {
+public:
+    // Started at the first step of a long pass, so that a small file never pays for a thread.
+    void Written(HANDLE file, size_t size) {
+        m_pending += size;
+        if (m_pending < kStep || m_done) return;
+        m_pending = 0;
+        if (m_thread == nullptr && !Start(file)) return;
+        // A flush still running takes the new data as well; none is queued behind it.
+        if (WaitForSingleObject(m_idle, 0) != WAIT_OBJECT_0) return;
+        ResetEvent(m_idle);
+        SetEvent(m_wake);
+    }
+
+    // Waits for a flush under way, so that the file's own calls find none running.
+    void Settle() {
+        if (m_thread != nullptr) WaitForSingleObject(m_idle, INFINITE);
+        m_pending = 0;
+    }
+
+    // Ends the thread for good, before the file is closed.
+    void Stop() {
+        m_done = true;
+        if (m_thread == nullptr) return;
+        Settle();
+        m_stop = true;
+        SetEvent(m_wake);
+        WaitForSingleObject(m_thread, INFINITE);
+        CloseHandle(m_thread);
+        CloseHandle(m_wake);
+        CloseHandle(m_idle);
+        m_thread = nullptr;
+    }
+
+    ~WriteBehind() { Stop(); }
+
+private:
+    // Without a thread the pass goes on as it would have: only its flush waits longer.
+    bool Start(HANDLE file) {
+        m_done = true;
+        m_file = file;
+        m_wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        m_idle = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+        if (m_wake != nullptr && m_idle != nullptr)
+            m_thread = CreateThread(nullptr, 64 << 10, Run, this, 0, nullptr);
+        if (m_thread == nullptr) {
+            if (m_wake != nullptr) CloseHandle(m_wake);
+            if (m_idle != nullptr) CloseHandle(m_idle);
+            return false;
+        }
+        m_done = false;
+        return true;
+    }
+
+    static DWORD WINAPI Run(void* self) {
+        auto* behind = static_cast<WriteBehind*>(self);
+        for (;;) {
+            WaitForSingleObject(behind->m_wake, INFINITE);
+            if (behind->m_stop) return 0;
+            FlushFileBuffers(behind->m_file);
+            SetEvent(behind->m_idle);
+        }
+    }
+
+    static constexpr size_t kStep = 16 << 20;
+    size_t m_pending = 0;
+    bool m_done = false;  // stopped, or could not start
+    std::atomic<bool> m_stop{false};
+    HANDLE m_file = nullptr;
+    HANDLE m_wake = nullptr;
+    HANDLE m_idle = nullptr;
+    HANDLE m_thread = nullptr;
+};
+
 class Win32OpenFile : public GatheringFileHandle {
 public:
     Win32OpenFile(HANDLE file, std::string path, const BY_HANDLE_FILE_INFORMATION& info,
@@ -264,6 +344,7 @@ public:
     // Gathered data that was not written out is dropped: the engine only gets here after a
     // failure.
     ~Win32OpenFile() override {
+        m_behind.Stop();
         if (m_hFile != INVALID_HANDLE_VALUE) CloseHandle(m_hFile);
     }
 
@@ -280,6 +361,7 @@ private:
             ThrowLastError(m_strPath);
         // A disk file takes all or fails; a short write means there was no room.
         if (written != size) throw FileException(kCauseDiskFull, ERROR_DISK_FULL, m_strPath);
+        m_behind.Written(m_hFile, size);
     }
 
     int64_t SystemSeekToEnd() override {
@@ -291,6 +373,7 @@ private:
     }
 
     void SystemTruncate() override {
+        m_behind.Settle();
         LARGE_INTEGER start;
         start.QuadPart = 0;
         if (!SetFilePointerEx(m_hFile, start, nullptr, FILE_BEGIN) || !SetEndOfFile(m_hFile))
@@ -298,6 +381,7 @@ private:
     }
 
     void SystemFlush() override {
+        m_behind.Settle();
         if (!FlushFileBuffers(m_hFile)) ThrowLastError(m_strPath);
     }
 
@@ -352,6 +436,7 @@ private:
     }
 
     void SystemClose() override {
+        m_behind.Stop();
         HANDLE file = m_hFile;
         m_hFile = INVALID_HANDLE_VALUE;
         if (!CloseHandle(file)) ThrowLastError(m_strPath);
@@ -366,6 +451,7 @@ private:
     HANDLE m_hFile;
     std::string m_strPath;
     FileIdentity m_identity;
+    WriteBehind m_behind;
 };
 
 // A folder is its prefix, exactly as the engine split it; each step appends a single name.
