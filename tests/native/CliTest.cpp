@@ -29,6 +29,11 @@ namespace fs = std::filesystem;
 
 const std::string kMade(3000, 's');
 
+// The mounts that the tests of this program make die with its process, also when it is killed
+// before it could undo them: a mount namespace of its own, whose mounts reach no other.
+const bool kOwnMounts = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+                        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+
 // Split at blanks as a shell would: a 'quoted word' may hold blanks, and '' is an empty one.
 std::vector<std::string> Words(const std::string& text) {
     static const std::regex word("'([^']*)'|([^ ]+)");
@@ -107,7 +112,6 @@ protected:
         return std::system(line.c_str()) == 0 ? 0 : -2;
     }
     void TearDown() override {
-        if (fs::exists(work / "frozen")) Sh("chattr -i frozen");  // so that it can go
         EXPECT_EQ(Read(root / "outside"), "not to be touched");
         EXPECT_TRUE(!fs::exists(root / "tmp") || fs::is_empty(root / "tmp"));
         EXPECT_LE(std::distance(fs::directory_iterator(root), {}), 6);  // and in, out, err
@@ -206,8 +210,9 @@ protected:
                    std::string(name == "journal" ? ",data=journal" : "") + " ../image .");
             return fs::remove(root / "image") && chmod(root.c_str(), 0755) == 0 ? rc : -2;
         }
-        // A folder that not even root may change (ext4 and the like).
-        if (name == "frozen") return Sh("mkdir frozen && chattr +i frozen");
+        // A folder that not even root may change, which goes with the mount.
+        if (name == "frozen")
+            return Sh("mkdir frozen && mount -t tmpfs tw frozen && chattr +i frozen");
         if (name == "tiny") {  // a folder with room for one file, which holds it: "tiny/x"
             Write(work / "x", kMade);
             return Sh("mkdir tiny && mount -t tmpfs -o nr_inodes=2 tw tiny && mv x tiny/");
@@ -463,7 +468,7 @@ TEST_F(Cli, CommandLines) {
             EXPECT_EQ(r.out.empty() ? out : out.substr(0, r.out.size()), r.out);
             EXPECT_TRUE(std::regex_match(Listing(work), std::regex(r.left))) << Listing(work);
         }
-        for (const char* m : {"mnt", "tiny", "t/mnt", "", "../tmp"})
+        for (const char* m : {"mnt", "tiny", "frozen", "t/mnt", "", "../tmp"})
             umount2((work / m).c_str(), MNT_DETACH);
     }
 }
