@@ -8,13 +8,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <set>
 #include <string>
@@ -36,14 +39,19 @@ namespace {
 const char kProgram[] = "tidewipe";
 const char kVersion[] = "1.0.0";
 
-volatile std::sig_atomic_t g_signal = 0;
+// Set by the signal handler, and read by the jobs that run side by side.
+std::atomic<int> g_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a handler may only store a lock-free one");
 
 void OnSignal(int signo) {
     g_signal = signo;
 }
 
+void ClearProgressLine();
+
 // Stated on standard error, as every message of the program.
 void Say(const std::string& text) {
+    ClearProgressLine();
     std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
 }
 
@@ -439,12 +447,16 @@ public:
 
     // With -r the line also tells the whole job's bytes, which a first walk counted.
     void SetJobBytes(uint64_t found) { m_jobFound = found; }
-    void Start(size_t index, size_t count, const std::string& name, uint64_t size) {
+    // `seconds`: how long the file has taken already.
+    void Start(size_t index, size_t count, const std::string& name, uint64_t size,
+               double seconds = 0) {
         m_index = index;
         m_count = count;
         m_name = Shown(name);
         m_size = size;
-        m_start = std::chrono::steady_clock::now();
+        m_start = std::chrono::steady_clock::now() -
+                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                      std::chrono::duration<double>(seconds));
         m_last = {};
     }
     void Done() { m_jobDone += m_size; }
@@ -496,6 +508,88 @@ private:
     std::chrono::steady_clock::time_point m_last;
 };
 
+// The line on show, which a message clears first.
+ProgressLine* g_progressLine = nullptr;
+
+void ClearProgressLine() {
+    if (g_progressLine != nullptr) g_progressLine->Clear();
+}
+
+// Small files wiped side by side, each by a job of its own: a small file's time goes mostly
+// to waiting for the disk to take its flushes, and a disk takes several at once in little
+// more time than one.
+class Crew {
+public:
+    // A thousand files of 4 KiB took 0.8 s one by one, 0.42 s four at once and 0.30 s eight at
+    // once (on two cores, where the kernel's own work is then what is left).
+    static constexpr size_t kSize = 8;
+
+    struct Task {
+        std::string name;
+        bool started = false;
+        bool checked = false;
+        int attributes = 0;
+        int code = 0;
+        DeleteJob::Failure failure;
+        std::string now;  // the name it was left under
+        double seconds = 0;
+    };
+
+    Crew(const WipeOptions& options, size_t size) {
+        for (size_t k = 0; k < size; ++k) {
+            m_members.push_back(std::make_unique<Member>(k));
+            static_cast<WipeOptions&>(m_members.back()->job) = options;
+            m_members.back()->job.m_pStop = &g_signal;
+        }
+    }
+
+    // Wipes the tasks' files of the folder `dir` (shown as `prefix`); an interrupt leaves the
+    // rest unstarted.
+    void Run(int dir, const std::string& prefix, std::vector<Task>& tasks) {
+        std::atomic<size_t> next{0};
+        auto work = [&](Member& m) {
+            for (size_t i = next++; i < tasks.size() && g_signal == 0; i = next++) {
+                Task& t = tasks[i];
+                const auto start = std::chrono::steady_clock::now();
+                t.started = true;
+                t.checked = m.job.CheckTargetIn(m.files.FolderOf(dir, prefix), t.name);
+                t.attributes = m.job.m_nAttributes;
+                if (t.checked) t.code = m.job.WipeFile(nullptr);
+                t.failure = m.job.m_failure;
+                t.now = m.job.m_strPath;
+                t.seconds =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            }
+        };
+        std::vector<std::thread> others;
+        for (size_t k = 1; k < m_members.size() && k < tasks.size(); ++k)
+            others.emplace_back(work, std::ref(*m_members[k]));
+        work(*m_members[0]);
+        for (std::thread& other : others)
+            other.join();
+    }
+
+private:
+    // Seeds apart: jobs seeded in the same second would draw the same scratch names.
+    class SpreadClock : public Clock {
+    public:
+        explicit SpreadClock(size_t k) : m_offset(static_cast<int64_t>(k) * 1000003) {}
+        int64_t Now() override { return static_cast<int64_t>(std::time(nullptr)) + m_offset; }
+
+    private:
+        int64_t m_offset;
+    };
+    struct Member {
+        explicit Member(size_t k) : clock(k) {}
+        PosixFileLayer files;
+        ConsoleUi ui;
+        EnglishTextSource texts;
+        SpreadClock clock;
+        DeleteJob job{files, ui, texts, clock};
+    };
+    std::vector<std::unique_ptr<Member>> m_members;
+};
+
 // The options of the mount that holds the file (those of the mount and of its file system, as
 // /proc/self/mountinfo gives them), or empty where they cannot be read.
 std::string MountOptions(const struct stat& st) {
@@ -517,23 +611,27 @@ std::string MountOptions(const struct stat& st) {
     return std::string();
 }
 
-// Once per file system that overwriting in place may not reach through: the file `name` in
-// the folder `dir`, shown as `path`.
-void WarnAboutFileSystem(int dir, const std::string& name, const std::string& path, bool truncated,
-                         std::set<dev_t>& warned) {
+// The warnings for the file `name` in the folder `dir`, shown as `path`, before it is wiped:
+// its other names, and once per file system, one that overwriting in place may not reach
+// through.
+std::vector<std::string> FileSystemWarnings(int dir, const std::string& name,
+                                            const std::string& path, bool truncated,
+                                            std::set<dev_t>& warned) {
     struct stat st;
     struct statfs fs;
+    std::vector<std::string> said;
     if (::fstatat(dir, name.c_str(), &st, 0) != 0 ||
         (dir == AT_FDCWD ? ::statfs(name.c_str(), &fs) : ::fstatfs(dir, &fs)) != 0)
-        return;
+        return said;
     if (st.st_nlink > 1)
-        Say(Shown(path) + ": warning: " + std::to_string(st.st_nlink - 1) +
-            " other hard link(s) will keep naming this file, " +
-            (truncated ? "emptied" : "overwritten"));
+        said.push_back(Shown(path) + ": warning: " + std::to_string(st.st_nlink - 1) +
+                       " other hard link(s) will keep naming this file, " +
+                       (truncated ? "emptied" : "overwritten"));
     // Each file system is looked at once: a folder of many files reads the mounts once.
-    if (!warned.insert(st.st_dev).second) return;
+    if (!warned.insert(st.st_dev).second) return said;
     const std::string why = FileSystemWarning(static_cast<uint64_t>(fs.f_type), MountOptions(st));
-    if (!why.empty()) Say(Shown(path) + ": warning: " + why);
+    if (!why.empty()) said.push_back(Shown(path) + ": warning: " + why);
+    return said;
 }
 
 // A warning where the device under the file system may keep old blocks elsewhere.
@@ -662,6 +760,7 @@ int main(int argc, char** argv) {
     job.m_pStop = &g_signal;
     ui.failure = &job.m_dummyFailure;
     ProgressLine progress(::isatty(STDERR_FILENO) != 0);
+    g_progressLine = &progress;
     job.m_onProgress = [&](int pass, int passes, int64_t done, int64_t total) {
         progress.Update(pass, passes, done, total);
     };
@@ -704,25 +803,22 @@ int main(int argc, char** argv) {
     if (settings.recursive) progress.SetJobBytes(bytes);
 
     size_t reached = 0;
-    // Wipes the target that a check passed, shown as `shown`, in the folder of the path
-    // `prefix` ("" where the engine holds its path); true when it was wiped.
-    auto wipeChecked = [&](int dir, const std::string& name, const std::string& shown,
-                           const std::string& prefix) {
-        WarnAboutFileSystem(dir, name, shown, job.rZLen != 0, warned);
+    auto sizeOf = [](int dir, const std::string& name) {
         struct stat st;
-        const uint64_t size =
-            ::fstatat(dir, name.c_str(), &st, 0) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-        progress.Start(++reached, std::max(found, reached), shown, size);
-        const int code = job.WipeFile(nullptr);
-        progress.Clear();
-        progress.Done();
-        const WipeFailure& f = job.m_failure;
+        return ::fstatat(dir, name.c_str(), &st, 0) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    };
+    // Says how the wipe of `shown` (`name` in the folder of the path `prefix`, "" where the
+    // engine holds its path) went, which ended with `code` and `f` and left it as `now`; true
+    // when it was wiped.
+    auto report = [&](int code, const WipeFailure& f, const std::string& now,
+                      const std::string& name, const std::string& shown,
+                      const std::string& prefix) {
         if (f.stopped) {
             Say(Shown(shown) + ": interrupted; left " +
                 (!f.overwritten ? "partly overwritten"
                  : f.truncated  ? "overwritten and cut to 0 bytes"
                                 : "overwritten") +
-                " as " + Shown(prefix + job.m_strPath));
+                " as " + Shown(prefix + now));
             ++failed;
             return false;
         }
@@ -732,11 +828,11 @@ int main(int argc, char** argv) {
             ++wiped;
             if (settings.verbose)
                 Say(Shown(shown) + ": wiped" +
-                    (job.bNotDel != 0 ? ", kept as " + Shown(prefix + job.m_strPath) : ""));
+                    (job.bNotDel != 0 ? ", kept as " + Shown(prefix + now) : ""));
         } else {
             ++failed;
             Say(Shown(shown) + ": " + FailureText(code, f) +
-                (job.m_strPath != name ? "; left as " + Shown(prefix + job.m_strPath) : ""));
+                (now != name ? "; left as " + Shown(prefix + now) : ""));
         }
         // The extra wipe was asked for: one that could not be made or finished fails the run.
         if (f.extraFailed) {
@@ -750,6 +846,18 @@ int main(int argc, char** argv) {
         }
         if (job.Dummy != 0 && job.DummySkip == 0 && code == Success) dummyStage();
         return code == Success;
+    };
+    // Wipes the target that a check passed, as `report` names it.
+    auto wipeChecked = [&](int dir, const std::string& name, const std::string& shown,
+                           const std::string& prefix) {
+        for (const std::string& warning :
+             FileSystemWarnings(dir, name, shown, job.rZLen != 0, warned))
+            Say(warning);
+        progress.Start(++reached, std::max(found, reached), shown, sizeOf(dir, name));
+        const int code = job.WipeFile(nullptr);
+        progress.Clear();
+        progress.Done();
+        return report(code, job.m_failure, job.m_strPath, name, shown, prefix);
     };
 
     calls.fail = [&failed](const std::string& shown, const std::string& what) {
@@ -769,6 +877,44 @@ int main(int argc, char** argv) {
         }
         return wipeChecked(dir, name, shown, shown.substr(0, shown.size() - name.size()));
     };
+    // Small files of a tree go side by side, unless each wants a stage of its own afterwards
+    // (the dummy stage, the extra wipe) that would then run side by side too. What is said
+    // comes in the order of the files, as one by one.
+    Crew crew(job, Crew::kSize);
+    if (job.AddWipe == 0 && (job.Dummy == 0 || job.DummySkip != 0))
+        calls.files = [&](int dir, const std::vector<std::string>& names,
+                          const std::vector<std::string>& shown) {
+            const std::string prefix = shown[0].substr(0, shown[0].size() - names[0].size());
+            std::vector<Crew::Task> tasks(names.size());
+            std::vector<std::vector<std::string>> warnings;
+            std::vector<uint64_t> sizes;
+            for (size_t i = 0; i < names.size(); ++i) {
+                tasks[i].name = names[i];
+                warnings.push_back(
+                    FileSystemWarnings(dir, names[i], shown[i], job.rZLen != 0, warned));
+                sizes.push_back(sizeOf(dir, names[i]));
+            }
+            crew.Run(dir, prefix, tasks);
+            std::vector<bool> gone(names.size(), false);
+            for (size_t i = 0; i < tasks.size() && tasks[i].started; ++i) {
+                const Crew::Task& t = tasks[i];
+                for (const std::string& warning : warnings[i])
+                    Say(warning);
+                progress.Start(++reached, std::max(found, reached), shown[i], sizes[i], t.seconds);
+                progress.Done();
+                if (!t.checked) {
+                    Say(Shown(shown[i]) + ": " + Refusal(dir, names[i], t.attributes));
+                    ++failed;
+                    continue;
+                }
+                gone[i] = report(t.code, t.failure, t.now, names[i], shown[i], prefix);
+                // The line tells the last file done, until something else is said.
+                if (job.nOvwr > 0 && (i + 1 == tasks.size() || !tasks[i + 1].started))
+                    progress.Update(job.nOvwr, job.nOvwr, static_cast<int64_t>(sizes[i]),
+                                    static_cast<int64_t>(sizes[i]));
+            }
+            return gone;
+        };
     calls.dummy = [&](int dir, const std::string& shown) {
         if (job.Dummy == 0 || job.DummySkip == 0) return;
         job.UseFolder(files.FolderOf(dir, shown + "/"));
@@ -828,6 +974,7 @@ int main(int argc, char** argv) {
     if (!settings.freeSpace.empty() && g_signal == 0)
         failed += WipeFreeSpace(settings, ::isatty(STDERR_FILENO) != 0) ? 0 : 1;
 
+    progress.Clear();
     if (settings.verbose)
         Say(std::to_string(wiped) + " wiped, " + std::to_string(failed) + " failed");
     if (g_signal != 0) {

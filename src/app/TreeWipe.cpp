@@ -196,9 +196,32 @@ bool TreeWipe::Walk(const std::string& path, bool counting, bool keep, bool rena
                 continue;
             }
             if (S_ISREG(st.st_mode)) {
-                const bool wiped = c.file && c.file(f.fd, name, shown);
-                f.stays = f.stays || !wiped;
-                f.wiped = f.wiped || wiped;
+                std::vector<bool> gone;
+                // Small files go together with the small ones that follow; a file of several
+                // names goes alone, so that two of them never reach it at once.
+                auto small = [](const struct stat& s) {
+                    return s.st_size < kSmallFile && s.st_nlink == 1;
+                };
+                if (c.files && small(st)) {
+                    std::vector<std::string> names{name}, shownAs{shown};
+                    while (names.size() < kRun && f.next < f.names.size()) {
+                        const std::string& more = f.names[f.next];
+                        step(more);
+                        if (::fstatat(f.fd, more.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+                            !S_ISREG(st.st_mode) || !small(st))
+                            break;
+                        names.push_back(more);
+                        shownAs.push_back(f.shown + "/" + more);
+                        ++f.next;
+                    }
+                    gone = c.files(f.fd, names, shownAs);
+                } else {
+                    gone.push_back(c.file && c.file(f.fd, name, shown));
+                }
+                for (const bool wiped : gone) {
+                    f.stays = f.stays || !wiped;
+                    f.wiped = f.wiped || wiped;
+                }
                 continue;
             }
             // A link, pipe, socket or device: only its name goes; nothing it leads to is

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class PosixFileLayer;
 
@@ -21,6 +22,11 @@ public:
     struct Calls {
         // Wipes the regular file `name` in the open folder `dir`; true when it is gone.
         std::function<bool(int dir, const std::string& name, const std::string& shown)> file;
+        // Where set, takes a run of small regular files of the open folder `dir` at once, in
+        // place of `file`; for each, true when it is gone.
+        std::function<std::vector<bool>(int dir, const std::vector<std::string>& names,
+                                        const std::vector<std::string>& shown)>
+            files;
         // Runs the dummy stage in the open folder `dir`, which stays and where files went.
         std::function<void(int dir, const std::string& shown)> dummy;
         // A failure, or what -v tells.
@@ -49,6 +55,9 @@ public:
 
     // The highest number of folders that a walk holds open at once.
     static constexpr size_t kOpenFolders = 16;
+    // What `files` is given: files under this size, this many at most.
+    static constexpr int64_t kSmallFile = 1 << 20;
+    static constexpr size_t kRun = 64;
 
 private:
     bool Walk(const std::string& path, bool counting, bool keep, bool rename, bool& wipedAbove);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <csignal>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,7 +41,7 @@ public:
 
     // When set and non-zero, the job stops at its next write: the current target keeps what
     // was done to it, and scratch files are removed. Set from a signal handler.
-    const volatile std::sig_atomic_t* m_pStop = nullptr;
+    const std::atomic<int>* m_pStop = nullptr;
 
     // When set, told how an overwrite pass goes: pass (from 1), passes, bytes done and total,
     // at every megabyte and at the end of each pass.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/TreeWipe.h"
 #include "platform/posix/PosixFileLayer.h"
@@ -18,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Each file goes through the folder it was found in, by its checked identity, as a wipe's
-// last step does.
+// last step does; a run of small files goes the same way, one by one.
 TreeWipe::Calls Removing(PosixFileLayer& files) {
     TreeWipe::Calls calls;
     calls.file = [&files](int dir, const std::string& name, const std::string&) {
@@ -31,6 +32,13 @@ TreeWipe::Calls Removing(PosixFileLayer& files) {
         } catch (const FileException&) {
             return false;
         }
+    };
+    calls.files = [file = calls.file](int dir, const std::vector<std::string>& names,
+                                      const std::vector<std::string>& shown) {
+        std::vector<bool> gone;
+        for (size_t i = 0; i < names.size(); ++i)
+            gone.push_back(file(dir, names[i], shown[i]));
+        return gone;
     };
     return calls;
 }
