@@ -896,8 +896,12 @@ int main(int argc, char** argv) {
             }
             crew.Run(dir, prefix, tasks);
             std::vector<bool> gone(names.size(), false);
-            for (size_t i = 0; i < tasks.size() && tasks[i].started; ++i) {
+            // An interrupt may leave a file unstarted between two that were.
+            size_t last = tasks.size();
+            for (size_t i = 0; i < tasks.size(); ++i) {
                 const Crew::Task& t = tasks[i];
+                if (!t.started) continue;
+                last = i;
                 for (const std::string& warning : warnings[i])
                     Say(warning);
                 progress.Start(++reached, std::max(found, reached), shown[i], sizes[i], t.seconds);
@@ -908,11 +912,11 @@ int main(int argc, char** argv) {
                     continue;
                 }
                 gone[i] = report(t.code, t.failure, t.now, names[i], shown[i], prefix);
-                // The line tells the last file done, until something else is said.
-                if (job.nOvwr > 0 && (i + 1 == tasks.size() || !tasks[i + 1].started))
-                    progress.Update(job.nOvwr, job.nOvwr, static_cast<int64_t>(sizes[i]),
-                                    static_cast<int64_t>(sizes[i]));
             }
+            // The line tells the last file done, until something else is said.
+            if (last < tasks.size() && job.nOvwr > 0)
+                progress.Update(job.nOvwr, job.nOvwr, static_cast<int64_t>(sizes[last]),
+                                static_cast<int64_t>(sizes[last]));
             return gone;
         };
     calls.dummy = [&](int dir, const std::string& shown) {
