@@ -247,19 +247,24 @@ Row Usage(const char* args, const std::string& message) {
             "tidewipe: " + message + "\nTry 'tidewipe --help' for more information.\n", "a"};
 }
 
+const std::string kSurrogates = "t\xFF\xED\x9F\xBF\xED\xA0\x80\xED\xBF\xBF\xEE\x80\x80";
 const Row kRows[] = {
     // Control characters (C1 too) and bytes that are no UTF-8 are shown escaped; a name with a
-    // '*' is only itself. (U+009F, U+0800 and U+10FFFF at the edges of their sequences.)
+    // '*' is only itself. (U+009F, U+0800 and U+10FFFF at the edges of their sequences; the
+    // surrogates U+D800 to U+DFFF between U+D7FF and U+E000.)
     {"a hard ro -dash q\"uote* c\n\x7f 'x y' "
-     "s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\xA0\xF0\x9F\x98\x80 t\xFF b",
+     "s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\xA0\xF0\x9F\x98\x80 " +
+         kSurrogates + " b",
      "-v -- a ro -dash q\"uote* c\n\x7f 'x y' "
-     "s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\xA0\xF0\x9F\x98\x80 t\xFF",
+     "s\xC2\x9F\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\xA0\xF0\x9F\x98\x80 " +
+         kSurrogates,
      0,
      "tidewipe: a: warning: 1 other hard link(s) will keep naming this file, emptied\n"
      "tidewipe: a: wiped\ntidewipe: ro: wiped\ntidewipe: -dash: wiped\ntidewipe: q\"uote*: wiped\n"
      "tidewipe: c\\012\\177: wiped\ntidewipe: x y: wiped\ntidewipe: "
      "s\\302\\237\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\xA0\xF0\x9F\x98\x80: wiped\n"
-     "tidewipe: t\\377: wiped\ntidewipe: 8 wiped, 0 failed\n",
+     "tidewipe: t\\377\xED\x9F\xBF\\355\\240\\200\\355\\277\\277\xEE\x80\x80: wiped\n"
+     "tidewipe: 8 wiped, 0 failed\n",
      "b hard=00@1998"},
     // Refused entries are left as they are, those that another locker holds with their status
     // as it was; options may follow the names.
