@@ -348,6 +348,12 @@ const Row kRows[] = {
      "tidewipe: t: not removed: it still holds what could not be wiped\n"
      "tidewipe: 2 wiped, 2 failed\n",
      "src t"},
+    {"t/ t/1 t/2 t/3 t/4 t/5 t/6 t/7 t/8 t/9 t/10", "-r -v t", 0,
+     "tidewipe: t/1: wiped\ntidewipe: t/10: wiped\ntidewipe: t/2: wiped\ntidewipe: t/3: wiped\n"
+     "tidewipe: t/4: wiped\ntidewipe: t/5: wiped\ntidewipe: t/6: wiped\ntidewipe: t/7: wiped\n"
+     "tidewipe: t/8: wiped\ntidewipe: t/9: wiped\ntidewipe: t: removed\n"
+     "tidewipe: 10 wiped, 0 failed\n",
+     ""},
     {"t/ t/a t/s/ t/s/b", "-r t", 130,
      "tidewipe: t/a: interrupted; left partly overwritten as t/a\ntidewipe: 1 file not reached\n"
      "tidewipe: stopped by Interrupt\n",
