@@ -326,6 +326,8 @@ const Row kRows[] = {
      "a=00@1998 t"},
     // The dummy stage goes where the folder was, as named.
     {"t/ t/a", "-r --dummy=2 t/", 0, "", ""},
+    {"t/ t/a", "-r --dummy=2 t/", 1, "tidewipe: dummy files: Input/output error\n", "", "", "",
+     kFiles, "unlinkat:error=EIO:when=3"},
     // Another file system inside is left, and so is every folder above it: said once.
     {"t/ t/a t/mnt/", "--recursive t", 1,
      "tidewipe: t/mnt: left in place: a mount point\n"
