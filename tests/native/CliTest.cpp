@@ -328,11 +328,12 @@ const Row kRows[] = {
     {"t/ t/a", "-r --dummy=2 t/", 0, "", ""},
     {"t/ t/a", "-r --dummy=2 t/", 1, "tidewipe: dummy files: Input/output error\n", "", "", "",
      kFiles, "unlinkat:error=EIO:when=3"},
-    // Another file system inside is left, and so is every folder above it: said once.
-    {"t/ t/a t/mnt/", "--recursive t", 1,
-     "tidewipe: t/mnt: left in place: a mount point\n"
+    // Another file system inside is left, and so is every folder above it: said once. The
+    // dummy stage runs in a folder that stays.
+    {"t/ t/a t/mnt/", "--recursive --dummy=2 t", 1,
+     "tidewipe: t/mnt: left in place: a mount point\ntidewipe: dummy files: Input/output error\n"
      "tidewipe: t: not removed: it still holds what could not be wiped\n",
-     "t"},
+     "t", "", "", kFiles, "unlinkat:error=EIO:when=2"},
     {"t/ t/a t/b t/c", "-r --extra-wipe=100 --extra-wipe-in-temp -n 9 gone t", 130,
      "tidewipe: gone: No such file or directory\ntidewipe: t/a: interrupted; left overwritten as "
      "t/a\ntidewipe: 2 files not reached\n"
