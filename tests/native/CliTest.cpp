@@ -276,8 +276,8 @@ const Row kRows[] = {
      "change its permissions: Resource temporarily unavailable\ntidewipe: a: wiped\n"
      "tidewipe: a: No such file or directory\ntidewipe: 1 wiped, 8 failed\n",
      "held hole=1048576sr link pipe ro-held sub"},
-    {"a", "-vn 50 --buffer=1 --overrun=000000000 --keep --rename=off --no-truncate --no-date a", 0,
-     "tidewipe: a: wiped, kept as a\ntidewipe: 1 wiped, 0 failed\n", "a=3000Xr"},
+    {"a", "-vn 50 --buffer=1 --overrun=000003000 --keep --rename=off --no-truncate --no-date a", 0,
+     "tidewipe: a: wiped, kept as a\ntidewipe: 1 wiped, 0 failed\n", "a=6000Xr"},
     {"a", "-z -k --rename=off --no-truncate --passes=1 --buffer=2048 --overrun=65536 a", 0, "",
      "a=68536X0@1998"},
     {"notes-2023.txt", "-k --rename=random notes-2023.txt", 0, "", "[A-Z]{10}\\.[A-Z]{3}=00@1998"},
